@@ -1,0 +1,39 @@
+#include "filesystem.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace {
+
+class PosixFileSystem final : public FileSystem {
+public:
+    int open(const char* path, int flags, mode_t mode) override {
+        return ::open(path, flags, mode);
+    }
+    int close(int fd) override { return ::close(fd); }
+    ssize_t pread(int fd, void* buffer, size_t count, off_t offset) override {
+        return ::pread(fd, buffer, count, offset);
+    }
+    ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) override {
+        return ::pwrite(fd, buffer, count, offset);
+    }
+    int fsync(int fd) override { return ::fsync(fd); }
+    int fdatasync(int fd) override { return ::fdatasync(fd); }
+    int ftruncate(int fd, off_t length) override { return ::ftruncate(fd, length); }
+    int fstat(int fd, struct stat* info) override { return ::fstat(fd, info); }
+    int fchmod(int fd, mode_t mode) override { return ::fchmod(fd, mode); }
+    int stat(const char* path, struct stat* info) override { return ::stat(path, info); }
+    int unlink(const char* path) override { return ::unlink(path); }
+    int rename(const char* from, const char* to) override { return std::rename(from, to); }
+    int flock(int fd, int operation) override { return ::flock(fd, operation); }
+};
+
+} // namespace
+
+FileSystem& posixFileSystem() {
+    static PosixFileSystem system;
+    return system;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+
+// The system calls the record file makes, behind one interface so that tests
+// can fail any of them or simulate a crash. Each call has the POSIX contract:
+// -1 (or a short count) with errno set on failure.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual int open(const char* path, int flags, mode_t mode) = 0;
+    virtual int close(int fd) = 0;
+    virtual ssize_t pread(int fd, void* buffer, size_t count, off_t offset) = 0;
+    virtual ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) = 0;
+    virtual int fsync(int fd) = 0;
+    virtual int fdatasync(int fd) = 0;
+    virtual int ftruncate(int fd, off_t length) = 0;
+    virtual int fstat(int fd, struct stat* info) = 0;
+    virtual int fchmod(int fd, mode_t mode) = 0;
+    virtual int stat(const char* path, struct stat* info) = 0;
+    virtual int unlink(const char* path) = 0;
+    virtual int rename(const char* from, const char* to) = 0;
+    virtual int flock(int fd, int operation) = 0;
+};
+
+// The real system calls.
+FileSystem& posixFileSystem();

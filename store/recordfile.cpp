@@ -1,0 +1,321 @@
+#include "recordfile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <vector>
+
+#include "codepage.h"
+#include "uppercase.h"
+
+namespace {
+
+constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
+constexpr std::int32_t kSearchBlockRecords = 4096;
+
+std::int64_t recordOffset(std::int32_t n) {
+    return static_cast<std::int64_t>(n - 1) * kLunghezzaRecord;
+}
+
+// Reads up to `count` bytes, fewer only at the end of the file. -1 on error.
+ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::int64_t offset) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = fs.pread(fd, buffer + done, count - done, offset + done);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+// Writes all `count` bytes, carrying on after a short write; false with errno set on error.
+bool writeFully(FileSystem& fs, int fd, const char* buffer, std::size_t count,
+                std::int64_t offset) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t put = fs.pwrite(fd, buffer + done, count - done, offset + done);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (put == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+} // namespace
+
+Status countRecords(std::int64_t length, std::int32_t& count) {
+    // Nearest integer with ties to even: the default rounding mode.
+    const double rounded = std::nearbyint(static_cast<double>(length) / kLunghezzaRecord);
+    if (rounded > INT32_MAX) {
+        return Status::failure(FileOperation::Stat, kDataFileName, EFBIG);
+    }
+    count = rounded == 0 ? 1 : static_cast<std::int32_t>(rounded);
+    return Status::success();
+}
+
+FolderLock::~FolderLock() {
+    if (fd_ >= 0) {
+        fs_.close(fd_); // releases the lock; nothing is written through this descriptor
+    }
+}
+
+Status FolderLock::acquire(const char* folder) {
+    fd_ = fs_.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd_ < 0) {
+        return Status::failure(FileOperation::Open, folder, errno);
+    }
+    while (fs_.flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR) {
+            return Status::failure(FileOperation::Lock, kDataFileName, errno);
+        }
+    }
+    return Status::success();
+}
+
+Status FolderLock::sync() {
+    if (fs_.fsync(fd_) != 0) {
+        return Status::failure(FileOperation::Sync, ".", errno);
+    }
+    return Status::success();
+}
+
+Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder) {
+    struct stat info {};
+    if (fs.stat(kDataFileName, &info) == 0) {
+        return Status::success();
+    }
+    if (errno != ENOENT) {
+        return Status::failure(FileOperation::Stat, kDataFileName, errno);
+    }
+    if (fs.stat(kScratchFileName, &info) != 0) {
+        if (errno == ENOENT) {
+            return Status::success();
+        }
+        return Status::failure(FileOperation::Stat, kScratchFileName, errno);
+    }
+    if (fs.rename(kScratchFileName, kDataFileName) != 0) {
+        return Status::failure(FileOperation::Rename, kScratchFileName, errno);
+    }
+    return folder.sync();
+}
+
+RecordFile::~RecordFile() {
+    // Every write was synced when it returned, so there is nothing left to lose here.
+    if (fd_ >= 0) {
+        fs_.close(fd_);
+    }
+}
+
+Status RecordFile::open(const std::string& name) {
+    name_ = name;
+    fd_ = fs_.open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        return Status::failure(FileOperation::Open, name_, errno);
+    }
+    struct stat info {};
+    if (fs_.fstat(fd_, &info) != 0) {
+        return Status::failure(FileOperation::Stat, name_, errno);
+    }
+    length_ = info.st_size;
+    return Status::success();
+}
+
+Status RecordFile::close() {
+    const int fd = fd_;
+    fd_ = -1;
+    if (fs_.close(fd) != 0) {
+        return Status::failure(FileOperation::Close, name_, errno);
+    }
+    return Status::success();
+}
+
+Status RecordFile::readBlock(char* buffer, std::int64_t offset, std::size_t count) {
+    const ssize_t got = readFully(fs_, fd_, buffer, count, offset);
+    if (got < 0) {
+        return Status::failure(FileOperation::Read, name_, errno);
+    }
+    std::fill(buffer + got, buffer + count, ' ');
+    return Status::success();
+}
+
+Status RecordFile::read(std::int32_t n, Contatto& record) {
+    char bytes[kLunghezzaRecord];
+    if (Status status = readBlock(bytes, recordOffset(n), sizeof bytes); !status.ok()) {
+        return status;
+    }
+    record = decodeRecord(bytes);
+    return Status::success();
+}
+
+Status RecordFile::write(std::int32_t n, const Contatto& record) {
+    const std::int64_t offset = recordOffset(n);
+    const std::int64_t end = offset + kLunghezzaRecord;
+    // A record written past the end of a damaged file leaves no hole: the gap
+    // becomes spaces.
+    const std::int64_t start = std::min(offset, length_);
+    std::string bytes(static_cast<std::size_t>(end - start), ' ');
+    encodeRecord(record, bytes.data() + (offset - start));
+
+    const bool appending = end > length_;
+    const auto undoAppend = [&](FileOperation operation) {
+        const int error = errno;
+        if (appending && fs_.ftruncate(fd_, length_) == 0) {
+            fs_.fdatasync(fd_);
+        }
+        return Status::failure(operation, name_, error);
+    };
+    if (!writeFully(fs_, fd_, bytes.data(), bytes.size(), start)) {
+        return undoAppend(FileOperation::Write);
+    }
+    if (fs_.fdatasync(fd_) != 0) {
+        return undoAppend(FileOperation::Sync);
+    }
+    length_ = std::max(length_, end);
+    return Status::success();
+}
+
+Status RecordFile::copyWithout(int target, std::int32_t n, std::int32_t total) {
+    std::vector<char> buffer(kCopyBlock);
+    std::int64_t written = 0;
+    const auto copyRange = [&](std::int64_t from, std::int64_t to) {
+        for (std::int64_t offset = from; offset < to;) {
+            const auto count = static_cast<std::size_t>(
+                std::min<std::int64_t>(to - offset, static_cast<std::int64_t>(buffer.size())));
+            if (Status status = readBlock(buffer.data(), offset, count); !status.ok()) {
+                return status;
+            }
+            if (!writeFully(fs_, target, buffer.data(), count, written)) {
+                return Status::failure(FileOperation::Write, kScratchFileName, errno);
+            }
+            offset += static_cast<std::int64_t>(count);
+            written += static_cast<std::int64_t>(count);
+        }
+        return Status::success();
+    };
+    if (Status status = copyRange(0, recordOffset(n)); !status.ok()) {
+        return status;
+    }
+    return copyRange(recordOffset(n + 1), recordOffset(total + 1));
+}
+
+Status RecordFile::removeRecord(std::int32_t n, std::int32_t total, FolderLock& folder) {
+    if (fs_.unlink(kScratchFileName) != 0 && errno != ENOENT) {
+        return Status::failure(FileOperation::Remove, kScratchFileName, errno);
+    }
+    const int scratch = fs_.open(kScratchFileName, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (scratch < 0) {
+        return Status::failure(FileOperation::Open, kScratchFileName, errno);
+    }
+
+    const auto prepare = [&]() {
+        // The copy takes the data file's permissions before it takes its name.
+        struct stat info {};
+        if (fs_.fstat(fd_, &info) != 0) {
+            return Status::failure(FileOperation::Stat, name_, errno);
+        }
+        if (fs_.fchmod(scratch, info.st_mode & 07777) != 0) {
+            return Status::failure(FileOperation::Chmod, kScratchFileName, errno);
+        }
+        if (Status status = copyWithout(scratch, n, total); !status.ok()) {
+            return status;
+        }
+        if (fs_.fsync(scratch) != 0) {
+            return Status::failure(FileOperation::Sync, kScratchFileName, errno);
+        }
+        if (fs_.rename(kScratchFileName, name_.c_str()) != 0) {
+            return Status::failure(FileOperation::Rename, kScratchFileName, errno);
+        }
+        return Status::success();
+    };
+    if (Status status = prepare(); !status.ok()) {
+        fs_.close(scratch);
+        fs_.unlink(kScratchFileName);
+        return status;
+    }
+
+    // Committed: the scratch file's descriptor now reaches the data file.
+    const int old = fd_;
+    fd_ = scratch;
+    length_ = recordOffset(total);
+    if (fs_.close(old) != 0) {
+        return Status::failure(FileOperation::Close, name_, errno);
+    }
+    return folder.sync();
+}
+
+Status RecordFile::find(Campo field, std::u16string_view key, std::int32_t total,
+                        std::int32_t& found) {
+    found = 0;
+    const int offset = field == Campo::Numero ? kOffsetNumero : kOffsetNome;
+    const int width = field == Campo::Numero ? kLarghezzaNumero : kLarghezzaNome;
+    // Records past the end of the file are blank and cannot match a key.
+    const std::int64_t present = (length_ + kLunghezzaRecord - 1) / kLunghezzaRecord;
+    const auto last = static_cast<std::int32_t>(std::min<std::int64_t>(total, present));
+    if (key.empty() || key.size() > static_cast<std::size_t>(width) || last < 1) {
+        return Status::success();
+    }
+
+    // Decoding a byte, trimming spaces and upper-casing all work one character
+    // at a time, so the stored bytes can be compared directly through this table.
+    std::array<char16_t, 256> upper{};
+    for (int byte = 0; byte < 256; ++byte) {
+        upper[static_cast<std::size_t>(byte)] =
+            toUpperChar(decodeCp1252(static_cast<unsigned char>(byte)));
+    }
+    const auto matches = [&](const char* bytes) {
+        int begin = 0;
+        int end = width;
+        while (begin < end && bytes[begin] == ' ') {
+            ++begin;
+        }
+        while (end > begin && bytes[end - 1] == ' ') {
+            --end;
+        }
+        if (static_cast<std::size_t>(end - begin) != key.size()) {
+            return false;
+        }
+        for (int i = begin; i < end; ++i) {
+            if (upper[static_cast<unsigned char>(bytes[i])] != key[static_cast<std::size_t>(i - begin)]) {
+                return false;
+            }
+        }
+        return true;
+    };
+
+    std::vector<char> buffer(static_cast<std::size_t>(kSearchBlockRecords) * kLunghezzaRecord);
+    for (std::int32_t first = 1; first <= last; first += kSearchBlockRecords) {
+        const std::int32_t count = std::min(kSearchBlockRecords, last - first + 1);
+        const auto bytes = static_cast<std::size_t>(count) * kLunghezzaRecord;
+        if (Status status = readBlock(buffer.data(), recordOffset(first), bytes); !status.ok()) {
+            return status;
+        }
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (matches(buffer.data() + static_cast<std::ptrdiff_t>(i) * kLunghezzaRecord + offset)) {
+                found = first + i;
+                return Status::success();
+            }
+        }
+    }
+    return Status::success();
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "contatto.h"
+#include "filesystem.h"
+#include "status.h"
+
+inline constexpr const char* kDataFileName = "Chiamoro.DAT";
+inline constexpr const char* kScratchFileName = "Chiamoro.TMP";
+
+// The number of records a file of `length` bytes is taken to hold: length/180
+// rounded to the nearest integer, ties to even, and at least 1. Fails (EFBIG)
+// when the count does not fit a 32-bit record number.
+Status countRecords(std::int64_t length, std::int32_t& count);
+
+// An exclusive lock on the folder that holds the data file, kept for the whole
+// run: one program per phone book. The folder is never replaced, unlike the
+// data file, and locking it adds no file. Its descriptor also serves to make a
+// rename durable.
+class FolderLock {
+public:
+    explicit FolderLock(FileSystem& fs) : fs_(fs) {}
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // Fails with EWOULDBLOCK (operation Lock) while another program holds it.
+    Status acquire(const char* folder = ".");
+    Status sync();
+
+private:
+    FileSystem& fs_;
+    int fd_ = -1;
+};
+
+// If the data file is missing but a scratch file is there (a deletion
+// interrupted by an older program), the scratch file becomes the data file.
+Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder);
+
+// A file of fixed 180-byte records, opened by relative name. Every write is on
+// the disk when it returns.
+class RecordFile {
+public:
+    explicit RecordFile(FileSystem& fs) : fs_(fs) {}
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    // Opens for reading and writing, creating an empty file if none exists.
+    Status open(const std::string& name);
+    Status close();
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Length in bytes, as found at open and kept up to date by this object.
+    std::int64_t length() const { return length_; }
+
+    // Record n (1-based). Beyond the end of the file it reads as blank; a partial
+    // last record reads as what is there, padded with spaces.
+    Status read(std::int32_t n, Contatto& record);
+
+    // Writes record n; a write past the end fills any gap with spaces. An append
+    // that fails part-way is cut back to the previous length.
+    Status write(std::int32_t n, const Contatto& record);
+
+    // Rewrites the file without record `n` of `total`, through the scratch file:
+    // stale scratch file removed, the other records copied (each 180 bytes, in
+    // order), the copy synced, then renamed over the data file and the folder
+    // synced. The rename is the commit point: on any failure before it the
+    // scratch file is removed and the data file is left untouched. Afterwards
+    // this object refers to the new file.
+    Status removeRecord(std::int32_t n, std::int32_t total, FolderLock& folder);
+
+    // The first record among 1..total whose field, trimmed of spaces and
+    // upper-cased, equals `key` exactly; 0 if none. `key` is already upper-case.
+    Status find(Campo field, std::u16string_view key, std::int32_t total, std::int32_t& found);
+
+private:
+    Status copyWithout(int target, std::int32_t n, std::int32_t total);
+    Status readBlock(char* buffer, std::int64_t offset, std::size_t count);
+
+    FileSystem& fs_;
+    std::string name_;
+    int fd_ = -1;
+    std::int64_t length_ = 0;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+// The outcome of one file operation: success, or which operation failed on
+// which file and the system's reason (errno). The form turns a failure into
+// the message the user reads; nothing below it does any reporting.
+enum class FileOperation {
+    Open,
+    Read,
+    Write,
+    Sync,
+    Truncate,
+    Stat,
+    Chmod,
+    Remove,
+    Rename,
+    Lock,
+    Close,
+};
+
+struct Status {
+    FileOperation operation = FileOperation::Open;
+    std::string file;
+    int error = 0; // errno; 0 means success
+
+    bool ok() const { return error == 0; }
+
+    static Status success() { return {}; }
+    static Status failure(FileOperation operation, std::string file, int error) {
+        return {operation, std::move(file), error};
+    }
+};

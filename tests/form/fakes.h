@@ -1,0 +1,78 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "form/interfaces.h"
+
+// A window with just the three boxes, a title and the focus.
+class FakeView : public View {
+public:
+    std::u16string text(Casella box) const override {
+        const auto it = texts.find(box);
+        return it == texts.end() ? std::u16string() : it->second;
+    }
+    void setText(Casella box, const std::u16string& text) override { texts[box] = text; }
+    void setTitle(const std::u16string& text) override { title = text; }
+    void setFocus(Casella box) override { focus = box; }
+
+    std::map<Casella, std::u16string> texts;
+    std::u16string title;
+    std::optional<Casella> focus;
+};
+
+// Dialogs answered from a script; every call is recorded in order.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Call {
+        std::string kind; // "message", "input" or "beep"
+        std::u16string text;
+        int style = 0;
+        std::optional<std::u16string> title;
+    };
+
+    Risposta messageBox(const std::u16string& text, int style,
+                        const std::optional<std::u16string>& title) override {
+        calls.push_back({"message", text, style, title});
+        if (style == Stile::SiNo) {
+            if (answers.empty()) {
+                ADD_FAILURE() << "unexpected Yes/No question";
+                return Risposta::No;
+            }
+            const Risposta answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return Risposta::Ok;
+    }
+    std::u16string inputBox(const std::u16string& prompt, const std::u16string& title) override {
+        calls.push_back({"input", prompt, 0, title});
+        if (inputs.empty()) {
+            ADD_FAILURE() << "unexpected input box";
+            return {};
+        }
+        std::u16string typed = inputs.front();
+        inputs.pop_front();
+        return typed;
+    }
+    void beep() override { calls.push_back({"beep", {}, 0, std::nullopt}); }
+
+    std::vector<Call> messages() const {
+        std::vector<Call> found;
+        for (const Call& call : calls) {
+            if (call.kind == "message") {
+                found.push_back(call);
+            }
+        }
+        return found;
+    }
+
+    std::deque<Risposta> answers;     // for Yes/No boxes
+    std::deque<std::u16string> inputs; // for input boxes
+    std::vector<Call> calls;
+};
