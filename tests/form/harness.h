@@ -1,0 +1,39 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "fakes.h"
+#include "form/rubrica.h"
+#include "support/tempdir.h"
+
+// 180 bytes of a record with the given (Windows-1252) field bytes.
+inline std::string rec(const std::string& numero, const std::string& nome = "",
+                       const std::string& commenti = "") {
+    return numero + std::string(40 - numero.size(), ' ') + nome +
+           std::string(40 - nome.size(), ' ') + commenti + std::string(100 - commenti.size(), ' ');
+}
+
+// A phone book on a fake window, in a fresh folder.
+class PhoneBookTest : public InTempDir {
+protected:
+    // Starts the program on a data file holding `records` (none: no data file).
+    Rubrica& start(const std::string* records = nullptr) {
+        if (records != nullptr) {
+            writeFile(kDataFileName, *records);
+        }
+        form = std::make_unique<Rubrica>(view, dialogs);
+        form->formLoad();
+        return *form;
+    }
+    Rubrica& start(const std::string& records) { return start(&records); }
+
+    void type(Casella box, const std::u16string& text) { view.texts[box] = text; }
+    std::u16string shown(Casella box) { return view.text(box); }
+    std::string data() { return readFile(kDataFileName); }
+
+    FakeView view;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Rubrica> form;
+};

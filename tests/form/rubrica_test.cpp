@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "harness.h"
+
+namespace {
+
+std::string fiveRecords() {
+    return rec("111", "Anna") + rec("222", "Bruno") + rec("333", "Carla") + rec("444", "Dario") +
+           rec("555", "Elena");
+}
+
+// Moves from record 1 to record n with "Successivo".
+void goTo(Rubrica& form, int n) {
+    while (form.recordCorrente() < n) {
+        form.cmdSuccessivoClick();
+    }
+}
+
+} // namespace
+
+TEST(Caption, NumbersCarryTheirSignPosition) {
+    EXPECT_EQ(recordCaption(3, 12), u"Record  3/ 12");
+    EXPECT_EQ(recordCaption(1, 1), u"Record  1/ 1");
+    EXPECT_EQ(recordCaption(-1, 0), u"Record -1/ 0");
+}
+
+TEST_F(PhoneBookTest, FirstStartCreatesAnEmptyFileAndShowsOneBlankRecord) {
+    Rubrica& form = start();
+    EXPECT_TRUE(fileExists(kDataFileName));
+    EXPECT_EQ(data(), "");
+    EXPECT_EQ(view.title, u"Record  1/ 1");
+    EXPECT_EQ(shown(Casella::txtNome), u"");
+    EXPECT_EQ(shown(Casella::txtChiamoro), u"");
+    EXPECT_EQ(shown(Casella::txtCommenti), u"");
+    EXPECT_FALSE(view.focus.has_value()); // the load handler moves no focus
+    form.cmdEsciClick();
+    EXPECT_TRUE(form.ended());
+    EXPECT_EQ(form.exitStatus(), 0);
+    EXPECT_EQ(data(), std::string(180, ' '));
+}
+
+TEST_F(PhoneBookTest, ShowsRecordOneTrimmedWithTheCountFromTheLength) {
+    start(rec("  333 1234567 ", " Rossi", "riga\r\n due  ") + rec("2") + std::string(90, ' '));
+    EXPECT_EQ(view.title, u"Record  1/ 2"); // 450 bytes: 2.5 records rounds to 2
+    EXPECT_EQ(shown(Casella::txtNome), u"333 1234567");
+    EXPECT_EQ(shown(Casella::txtChiamoro), u"Rossi");
+    EXPECT_EQ(shown(Casella::txtCommenti), u"riga\r\n due");
+}
+
+TEST_F(PhoneBookTest, QuitSavesTheEditsAsTypedIntoTheShownRecord) {
+    Rubrica& form = start(fiveRecords());
+    goTo(form, 4);
+    type(Casella::txtNome, u" 0039 06 123");
+    type(Casella::txtChiamoro, std::u16string(45, u'n'));
+    type(Casella::txtCommenti, u"città\r\nmare");
+    form.cmdEsciClick();
+    EXPECT_EQ(form.exitStatus(), 0);
+    EXPECT_EQ(data().substr(540, 180),
+              rec(" 0039 06 123", std::string(40, 'n'), "citt\xE0\r\nmare"));
+    EXPECT_EQ(data().substr(0, 540), fiveRecords().substr(0, 540));
+}
+
+TEST_F(PhoneBookTest, ALeadingSpaceIsSavedButGoneWhenShownAgain) {
+    Rubrica& form = start(fiveRecords());
+    type(Casella::txtChiamoro, u" Anna");
+    form.cmdSuccessivoClick();
+    EXPECT_EQ(data().substr(40, 40), " Anna" + std::string(35, ' '));
+    form.cmdPrecedenteClick();
+    EXPECT_EQ(shown(Casella::txtChiamoro), u"Anna");
+}
+
+TEST_F(PhoneBookTest, NextAndPreviousSaveTheRecordLeftAndMoveTheFocus) {
+    Rubrica& form = start(fiveRecords());
+    goTo(form, 4);
+    type(Casella::txtChiamoro, u"Dario Fo");
+    view.focus.reset();
+    form.cmdSuccessivoClick();
+    EXPECT_EQ(view.title, u"Record  5/ 5");
+    EXPECT_EQ(shown(Casella::txtChiamoro), u"Elena");
+    EXPECT_EQ(view.focus, Casella::txtNome);
+    EXPECT_EQ(data().substr(540, 180), rec("444", "Dario Fo"));
+
+    type(Casella::txtNome, u"999");
+    form.cmdPrecedenteClick();
+    EXPECT_EQ(view.title, u"Record  4/ 5");
+    EXPECT_EQ(data().substr(720, 180), rec("999", "Elena"));
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(PhoneBookTest, TheEndsBeepWarnAndSaveNothing) {
+    Rubrica& form = start(rec("1") + rec("2"));
+    type(Casella::txtNome, u"modificato");
+    form.cmdPrecedenteClick();
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[0].kind, "beep");
+    EXPECT_EQ(dialogs.calls[1].text, u"Inizio rubrica!");
+    EXPECT_EQ(dialogs.calls[1].style, Stile::Avviso);
+    EXPECT_FALSE(dialogs.calls[1].title.has_value());
+    EXPECT_EQ(view.focus, Casella::txtNome);
+    EXPECT_EQ(shown(Casella::txtNome), u"modificato"); // stays in the box, unsaved
+    EXPECT_EQ(data(), rec("1") + rec("2"));
+
+    form.cmdSuccessivoClick(); // saves record 1 on the way
+    dialogs.calls.clear();
+    type(Casella::txtNome, u"anche questo");
+    form.cmdSuccessivoClick();
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[0].kind, "beep");
+    EXPECT_EQ(dialogs.calls[1].text, u"Fine rubrica!");
+    EXPECT_EQ(data(), rec("modificato") + rec("2"));
+    EXPECT_EQ(view.title, u"Record  2/ 2");
+}
+
+TEST_F(PhoneBookTest, NextOnTheOnlyRecordSaysFineRubrica) {
+    Rubrica& form = start();
+    form.cmdSuccessivoClick();
+    EXPECT_EQ(dialogs.messages().at(0).text, u"Fine rubrica!");
+    EXPECT_EQ(data(), "");
+}
+
+TEST_F(PhoneBookTest, NuovoSavesTheShownRecordAndAppendsABlankOne) {
+    Rubrica& form = start();
+    form.cmdNuovoClick();
+    EXPECT_EQ(data(), std::string(360, ' '));
+    EXPECT_EQ(view.title, u"Record  2/ 2");
+    EXPECT_EQ(view.focus, Casella::txtNome);
+
+    type(Casella::txtChiamoro, u"Gino");
+    form.cmdNuovoClick();
+    form.cmdNuovoClick();
+    EXPECT_EQ(view.title, u"Record  4/ 4");
+    EXPECT_EQ(data(), rec("") + rec("", "Gino") + rec("") + rec(""));
+    EXPECT_EQ(shown(Casella::txtChiamoro), u"");
+}
+
+// Deletion ---------------------------------------------------------------------
+
+TEST_F(PhoneBookTest, DeletionAsksFirstAndNoChangesNothing) {
+    Rubrica& form = start(fiveRecords());
+    goTo(form, 2);
+    struct stat before {};
+    ASSERT_EQ(::stat(kDataFileName, &before), 0);
+    type(Casella::txtNome, u"non salvato");
+    dialogs.calls.clear();
+    dialogs.answers = {Risposta::No};
+    form.cmdCancellaClick();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].text, u"Cancellare il Contatto?");
+    EXPECT_EQ(dialogs.calls[0].style, Stile::SiNo);
+    EXPECT_FALSE(dialogs.calls[0].title.has_value());
+    EXPECT_EQ(view.focus, Casella::txtNome);
+    struct stat after {};
+    ASSERT_EQ(::stat(kDataFileName, &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(data().substr(0, 900), fiveRecords());
+    EXPECT_EQ(view.title, u"Record  2/ 5");
+}
+
+TEST_F(PhoneBookTest, DeletingDiscardsTheShownRecordAndItsEdits) {
+    const std::string three = rec("1", "uno") + rec("2", "due") + rec("3", "tre");
+    const struct {
+        int shown;
+        std::string after;
+        std::u16string title;
+        std::u16string name;
+    } cases[] = {
+        {1, rec("2", "due") + rec("3", "tre"), u"Record  1/ 2", u"due"},
+        {2, rec("1", "uno") + rec("3", "tre"), u"Record  2/ 2", u"tre"},
+        {3, rec("1", "uno") + rec("2", "due"), u"Record  2/ 2", u"due"},
+    };
+    for (const auto& c : cases) {
+        std::remove(kDataFileName);
+        Rubrica& form = start(three);
+        goTo(form, c.shown);
+        type(Casella::txtChiamoro, u"modifica persa");
+        dialogs.answers = {Risposta::Si};
+        form.cmdCancellaClick();
+        EXPECT_EQ(data(), c.after) << "deleting " << c.shown;
+        EXPECT_EQ(view.title, c.title) << "deleting " << c.shown;
+        EXPECT_EQ(shown(Casella::txtChiamoro), c.name) << "deleting " << c.shown;
+        EXPECT_EQ(view.focus, Casella::txtNome);
+        EXPECT_FALSE(fileExists(kScratchFileName));
+        this->form.reset();
+    }
+}
+
+TEST_F(PhoneBookTest, DeletingTheOnlyRecordLeavesOneBlankRecord) {
+    const std::optional<std::string> befores[] = {std::nullopt, rec("solo", "Unico")};
+    for (const auto& before : befores) {
+        std::remove(kDataFileName);
+        Rubrica& form = start(before ? &*before : nullptr);
+        dialogs.answers = {Risposta::Si};
+        form.cmdCancellaClick();
+        EXPECT_EQ(data(), "");
+        EXPECT_EQ(view.title, u"Record  1/ 1");
+        EXPECT_EQ(shown(Casella::txtChiamoro), u"");
+        // The phone book goes on working on the new file.
+        form.cmdNuovoClick();
+        EXPECT_EQ(data(), std::string(360, ' '));
+        this->form.reset();
+    }
+}
+
+TEST_F(PhoneBookTest, AStaleScratchFileDoesNotLeakIntoTheResult) {
+    writeFile(kScratchFileName, rec("vecchio") + rec("vecchio") + rec("vecchio"));
+    Rubrica& form = start(rec("1") + rec("2"));
+    dialogs.answers = {Risposta::Si};
+    form.cmdCancellaClick();
+    EXPECT_EQ(data(), rec("2"));
+    EXPECT_FALSE(fileExists(kScratchFileName));
+}
+
+TEST_F(PhoneBookTest, AnOrphanedScratchFileIsAdoptedAtStartUp) {
+    writeFile(kScratchFileName, rec("333", "Salvato") + rec("444"));
+    start();
+    EXPECT_EQ(view.title, u"Record  1/ 2");
+    EXPECT_EQ(shown(Casella::txtChiamoro), u"Salvato");
+    EXPECT_FALSE(fileExists(kScratchFileName));
+}
+
+// One program per phone book ---------------------------------------------------
+
+TEST_F(PhoneBookTest, ASecondCopyIsRefusedAndTouchesNothing) {
+    Rubrica& first = start(rec("1"));
+    FakeView otherView;
+    ScriptedDialogs otherDialogs;
+    writeFile(kScratchFileName, "orfano");
+    std::remove(kDataFileName); // even an orphan it could adopt stays where it is
+    Rubrica second(otherView, otherDialogs);
+    second.formLoad();
+    EXPECT_TRUE(second.ended());
+    EXPECT_NE(second.exitStatus(), 0);
+    ASSERT_EQ(otherDialogs.messages().size(), 1u);
+    EXPECT_NE(otherDialogs.messages()[0].text.find(u"già aperta"), std::u16string::npos);
+    EXPECT_TRUE(otherView.title.empty());
+    EXPECT_FALSE(fileExists(kDataFileName));
+    EXPECT_EQ(readFile(kScratchFileName), "orfano");
+    EXPECT_FALSE(first.ended());
+}

@@ -1,0 +1,347 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "store/codepage.h"
+#include "store/recordfile.h"
+#include "store/uppercase.h"
+#include "support/faultyfs.h"
+#include "support/tempdir.h"
+
+namespace {
+
+// 180 bytes of a record with the given (Windows-1252) field bytes.
+std::string rec(const std::string& numero, const std::string& nome = "",
+                const std::string& commenti = "") {
+    return numero + std::string(40 - numero.size(), ' ') + nome +
+           std::string(40 - nome.size(), ' ') + commenti + std::string(100 - commenti.size(), ' ');
+}
+
+Contatto contact(const std::u16string& numero, const std::u16string& nome = u"",
+                 const std::u16string& commenti = u"") {
+    return {fitField(numero, 40), fitField(nome, 40), fitField(commenti, 100)};
+}
+
+class RecordFileTest : public InTempDir {
+protected:
+    FileSystem& fs = posixFileSystem();
+};
+
+} // namespace
+
+TEST(RecordCount, RoundsHalfToEvenAndNeverBelowOne) {
+    const std::pair<std::int64_t, std::int32_t> table[] = {
+        {0, 1},   {1, 1},   {89, 1},  {90, 1},  {91, 1},  {180, 1}, {269, 1},
+        {270, 2}, {360, 2}, {450, 2}, {540, 3}, {630, 4}, {810, 4}, {990, 6},
+    };
+    for (const auto& [length, expected] : table) {
+        std::int32_t count = 0;
+        ASSERT_TRUE(countRecords(length, count).ok());
+        EXPECT_EQ(count, expected) << length << " bytes";
+    }
+}
+
+TEST(RecordCount, RefusesACountBeyondThirtyTwoBits) {
+    std::int32_t count = 0;
+    EXPECT_TRUE(countRecords(std::int64_t{INT32_MAX} * 180, count).ok());
+    EXPECT_EQ(count, INT32_MAX);
+    const Status status = countRecords((std::int64_t{INT32_MAX} + 1) * 180, count);
+    EXPECT_EQ(status.error, EFBIG);
+}
+
+TEST_F(RecordFileTest, OpenCreatesAMissingFileEmpty) {
+    RecordFile file(fs);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    EXPECT_TRUE(fileExists(kDataFileName));
+    EXPECT_EQ(file.length(), 0);
+    Contatto record = contact(u"junk");
+    ASSERT_TRUE(file.read(1, record).ok());
+    EXPECT_EQ(record, Contatto{});
+    ASSERT_TRUE(file.close().ok());
+    EXPECT_EQ(readFile(kDataFileName), "");
+}
+
+TEST_F(RecordFileTest, ReadsRecordsAndPadsAPartialLastOne) {
+    writeFile(kDataFileName, rec("111", "Anna") + rec("222", "Bruno", "x\r\ny") + "333   Carl");
+    RecordFile file(fs);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    Contatto record;
+    ASSERT_TRUE(file.read(2, record).ok());
+    EXPECT_EQ(record, contact(u"222", u"Bruno", u"x\r\ny"));
+    ASSERT_TRUE(file.read(3, record).ok());
+    EXPECT_EQ(record, contact(u"333   Carl"));
+    ASSERT_TRUE(file.read(4, record).ok());
+    EXPECT_EQ(record, Contatto{});
+}
+
+TEST_F(RecordFileTest, WritesRecordNAtItsOffsetAndSyncs) {
+    writeFile(kDataFileName, rec("1") + rec("2") + rec("3"));
+    FaultyFileSystem counting;
+    RecordFile file(counting);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    ASSERT_TRUE(file.write(2, contact(u"0612345678", u"Zoë", u"a\r\nb")).ok());
+    EXPECT_EQ(readFile(kDataFileName), rec("1") + rec("0612345678", "Zo\xEB", "a\r\nb") + rec("3"));
+    EXPECT_EQ(counting.count("fdatasync"), 1);
+    ASSERT_TRUE(file.write(4, Contatto{}).ok());
+    EXPECT_EQ(readFile(kDataFileName).size(), 720u);
+    EXPECT_EQ(file.length(), 720);
+}
+
+TEST_F(RecordFileTest, AWritePastADamagedEndLeavesSpacesNotZeros) {
+    // 450 bytes count as 2 records; record 2 is partial and record 3 starts past the end.
+    writeFile(kDataFileName, rec("1") + rec("2") + std::string(90, 'z'));
+    writeFile("short", rec("1") + std::string(100, 'y'));
+    RecordFile damaged(fs);
+    ASSERT_TRUE(damaged.open("short").ok());
+    ASSERT_TRUE(damaged.write(3, contact(u"3")).ok());
+    EXPECT_EQ(readFile("short"), rec("1") + std::string(100, 'y') + std::string(80, ' ') + rec("3"));
+}
+
+TEST_F(RecordFileTest, AFailedAppendIsCutBackToThePreviousLength) {
+    const std::string before = rec("1") + rec("2");
+    for (const char* how : {"short-then-ENOSPC", "EIO", "fdatasync"}) {
+        writeFile(kDataFileName, before);
+        FaultyFileSystem faulty;
+        const std::string what = how;
+        if (what == "short-then-ENOSPC") {
+            faulty.shortWriteAt(1, 4);
+            faulty.failAt("pwrite", 2, ENOSPC);
+        } else if (what == "EIO") {
+            faulty.failAt("pwrite", 1, EIO);
+        } else {
+            faulty.failAt("fdatasync", 1, EIO);
+        }
+        RecordFile file(faulty);
+        ASSERT_TRUE(file.open(kDataFileName).ok());
+        const Status status = file.write(3, contact(u"3"));
+        EXPECT_FALSE(status.ok()) << how;
+        EXPECT_EQ(status.file, kDataFileName);
+        EXPECT_EQ(readFile(kDataFileName), before) << how;
+    }
+}
+
+TEST_F(RecordFileTest, ReportsWhichOperationFailedAndWhy) {
+    FaultyFileSystem faulty;
+    faulty.failAt("open", 1, EACCES);
+    RecordFile file(faulty);
+    const Status status = file.open(kDataFileName);
+    EXPECT_EQ(status.operation, FileOperation::Open);
+    EXPECT_EQ(status.file, kDataFileName);
+    EXPECT_EQ(status.error, EACCES);
+
+    FaultyFileSystem reading;
+    reading.failAt("pread", 1, EIO);
+    RecordFile other(reading);
+    ASSERT_TRUE(other.open(kDataFileName).ok());
+    Contatto record;
+    EXPECT_EQ(other.read(1, record).operation, FileOperation::Read);
+}
+
+// Deletion ------------------------------------------------------------------
+
+namespace {
+
+std::string threeRecords() { return rec("1", "uno") + rec("2", "due") + rec("3", "tre"); }
+
+} // namespace
+
+TEST_F(RecordFileTest, RemoveRecordRewritesTheFileWithoutIt) {
+    const struct {
+        std::int32_t n;
+        std::string after;
+    } cases[] = {
+        {1, rec("2", "due") + rec("3", "tre")},
+        {2, rec("1", "uno") + rec("3", "tre")},
+        {3, rec("1", "uno") + rec("2", "due")},
+    };
+    for (const auto& c : cases) {
+        writeFile(kDataFileName, threeRecords());
+        FolderLock folder(fs);
+        ASSERT_TRUE(folder.acquire().ok());
+        RecordFile file(fs);
+        ASSERT_TRUE(file.open(kDataFileName).ok());
+        ASSERT_TRUE(file.removeRecord(c.n, 3, folder).ok());
+        EXPECT_EQ(readFile(kDataFileName), c.after) << "record " << c.n;
+        EXPECT_FALSE(fileExists(kScratchFileName));
+        // The object now reaches the new file.
+        EXPECT_EQ(file.length(), 360);
+        ASSERT_TRUE(file.write(1, contact(u"nuovo")).ok());
+        EXPECT_EQ(readFile(kDataFileName).substr(0, 180), rec("nuovo"));
+    }
+}
+
+TEST_F(RecordFileTest, RemovingTheOnlyRecordLeavesAnEmptyFile) {
+    for (const std::string& before : {std::string(), rec("solo")}) {
+        writeFile(kDataFileName, before);
+        FolderLock folder(fs);
+        ASSERT_TRUE(folder.acquire().ok());
+        RecordFile file(fs);
+        ASSERT_TRUE(file.open(kDataFileName).ok());
+        ASSERT_TRUE(file.removeRecord(1, 1, folder).ok());
+        EXPECT_EQ(readFile(kDataFileName), "");
+    }
+}
+
+TEST_F(RecordFileTest, RemoveRecordPadsAPartialRecordItCopies) {
+    writeFile(kDataFileName, rec("1") + rec("2") + "abc"); // 363 bytes: 2 records
+    FolderLock folder(fs);
+    ASSERT_TRUE(folder.acquire().ok());
+    RecordFile file(fs);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    ASSERT_TRUE(file.removeRecord(1, 2, folder).ok());
+    EXPECT_EQ(readFile(kDataFileName), rec("2"));
+}
+
+TEST_F(RecordFileTest, AStaleScratchFileDoesNotLeakIntoTheResult) {
+    writeFile(kDataFileName, threeRecords());
+    writeFile(kScratchFileName, rec("vecchio") + rec("vecchio") + rec("vecchio") + rec("vecchio"));
+    FolderLock folder(fs);
+    ASSERT_TRUE(folder.acquire().ok());
+    RecordFile file(fs);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    ASSERT_TRUE(file.removeRecord(2, 3, folder).ok());
+    EXPECT_EQ(readFile(kDataFileName), rec("1", "uno") + rec("3", "tre"));
+}
+
+TEST_F(RecordFileTest, TheNewFileKeepsTheDataFilePermissions) {
+    writeFile(kDataFileName, threeRecords());
+    ASSERT_EQ(chmod(kDataFileName, 0600), 0);
+    FolderLock folder(fs);
+    ASSERT_TRUE(folder.acquire().ok());
+    RecordFile file(fs);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    ASSERT_TRUE(file.removeRecord(1, 3, folder).ok());
+    struct stat info {};
+    ASSERT_EQ(::stat(kDataFileName, &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(RecordFileTest, AFailureBeforeTheRenameLeavesTheDataFileUntouched) {
+    const struct {
+        const char* call;
+        int nth;
+    } failures[] = {
+        {"unlink", 1}, {"open", 3},  {"fstat", 2}, {"fchmod", 1},
+        {"pread", 1},  {"pwrite", 1}, {"fsync", 1}, {"rename", 1},
+    };
+    for (const auto& failure : failures) {
+        writeFile(kDataFileName, threeRecords());
+        writeFile(kScratchFileName, "stale");
+        FaultyFileSystem faulty;
+        faulty.failAt(failure.call, failure.nth, EIO);
+        FolderLock folder(faulty);
+        ASSERT_TRUE(folder.acquire().ok());
+        RecordFile file(faulty);
+        ASSERT_TRUE(file.open(kDataFileName).ok());
+        const Status status = file.removeRecord(2, 3, folder);
+        EXPECT_FALSE(status.ok()) << failure.call;
+        EXPECT_EQ(status.error, EIO) << failure.call;
+        EXPECT_EQ(readFile(kDataFileName), threeRecords()) << failure.call;
+        if (std::string(failure.call) != "unlink") {
+            EXPECT_FALSE(fileExists(kScratchFileName)) << failure.call;
+        }
+        // The program would end here; the old file is still the one this object reaches.
+        Contatto record;
+        ASSERT_TRUE(file.read(3, record).ok());
+        EXPECT_EQ(record, contact(u"3", u"tre"));
+    }
+}
+
+TEST_F(RecordFileTest, AFailureAfterTheRenameIsReportedWithTheNewFileInPlace) {
+    writeFile(kDataFileName, threeRecords());
+    FaultyFileSystem faulty;
+    faulty.failAt("fsync", 2, EIO); // the folder's
+    FolderLock folder(faulty);
+    ASSERT_TRUE(folder.acquire().ok());
+    RecordFile file(faulty);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    const Status status = file.removeRecord(1, 3, folder);
+    EXPECT_EQ(status.operation, FileOperation::Sync);
+    EXPECT_EQ(status.file, ".");
+    EXPECT_EQ(readFile(kDataFileName), rec("2", "due") + rec("3", "tre"));
+}
+
+// The folder lock and the scratch file left by an interrupted deletion -------
+
+TEST_F(RecordFileTest, OnlyOneLockOnAFolder) {
+    FolderLock first(fs);
+    ASSERT_TRUE(first.acquire().ok());
+    FolderLock second(fs);
+    const Status status = second.acquire();
+    EXPECT_EQ(status.operation, FileOperation::Lock);
+    EXPECT_EQ(status.error, EWOULDBLOCK);
+}
+
+TEST_F(RecordFileTest, AnOrphanedScratchFileBecomesTheDataFile) {
+    writeFile(kScratchFileName, rec("salvato"));
+    FolderLock folder(fs);
+    ASSERT_TRUE(folder.acquire().ok());
+    ASSERT_TRUE(adoptOrphanedScratchFile(fs, folder).ok());
+    EXPECT_EQ(readFile(kDataFileName), rec("salvato"));
+    EXPECT_FALSE(fileExists(kScratchFileName));
+
+    // With a data file present the scratch file is stale and stays for deletion to remove.
+    writeFile(kScratchFileName, rec("vecchio"));
+    ASSERT_TRUE(adoptOrphanedScratchFile(fs, folder).ok());
+    EXPECT_EQ(readFile(kDataFileName), rec("salvato"));
+}
+
+// Search ----------------------------------------------------------------------
+
+TEST_F(RecordFileTest, FindComparesTheWholeTrimmedUpperCasedField) {
+    writeFile(kDataFileName, rec("  333 ", "Rossi") + rec("444", "Rossi Mario") +
+                                 rec("555", "ROSSI") + rec("666", "Stra\xDF" "e"));
+    RecordFile file(fs);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    const auto find = [&](Campo field, const std::u16string& key, std::int32_t total = 4) {
+        std::int32_t found = -1;
+        EXPECT_TRUE(file.find(field, key, total, found).ok());
+        return found;
+    };
+    EXPECT_EQ(find(Campo::Nome, u"ROSSI"), 1);       // first match in file order
+    EXPECT_EQ(find(Campo::Nome, u"ROSSI MARIO"), 2); // whole field
+    EXPECT_EQ(find(Campo::Nome, u"MARIO"), 0);       // no substring match
+    EXPECT_EQ(find(Campo::Numero, u"333"), 1);       // stored field trimmed
+    EXPECT_EQ(find(Campo::Numero, u" 333"), 0);      // key not trimmed
+    EXPECT_EQ(find(Campo::Nome, u"STRAßE"), 4);
+    EXPECT_EQ(find(Campo::Nome, u"STRASSE"), 0);
+    EXPECT_EQ(find(Campo::Nome, u"DUE"), 0);
+    EXPECT_EQ(find(Campo::Nome, u"STRAßE", 3), 0);   // only records 1..total are searched
+    EXPECT_EQ(find(Campo::Numero, u"ROSSI"), 0);     // the number field only
+}
+
+TEST_F(RecordFileTest, FindOnStoredBytesAgreesWithDecodingEveryByteValue) {
+    // One record per byte value b: the name field holds "x", b, "y"; the number holds b alone.
+    std::string bytes;
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        bytes += rec(one, "x" + one + "y");
+    }
+    writeFile(kDataFileName, bytes);
+    RecordFile file(fs);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        for (const Campo field : {Campo::Numero, Campo::Nome}) {
+            Contatto stored;
+            ASSERT_TRUE(file.read(b + 1, stored).ok());
+            const std::u16string& text = field == Campo::Numero ? stored.Numero : stored.Nome;
+            const std::u16string key = toUpper(trimSpaces(text));
+            // Decoding, trimming and upper-casing each record: the first equal one.
+            std::int32_t expected = 0;
+            for (int i = 0; i < 256 && expected == 0 && !key.empty(); ++i) {
+                Contatto other;
+                ASSERT_TRUE(file.read(i + 1, other).ok());
+                const std::u16string& candidate = field == Campo::Numero ? other.Numero : other.Nome;
+                if (toUpper(trimSpaces(candidate)) == key) {
+                    expected = i + 1;
+                }
+            }
+            std::int32_t found = -1;
+            ASSERT_TRUE(file.find(field, key, 256, found).ok());
+            EXPECT_EQ(found, expected) << "byte " << b;
+        }
+    }
+}

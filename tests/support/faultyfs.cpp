@@ -1,0 +1,67 @@
+#include "faultyfs.h"
+
+#include <cerrno>
+
+bool FaultyFileSystem::fails(const std::string& call) {
+    const int n = ++counts_[call];
+    const auto it = rules_.find(call);
+    if (it == rules_.end()) {
+        return false;
+    }
+    const Rule& rule = it->second;
+    if (n == rule.nth || (rule.onward && n > rule.nth)) {
+        errno = rule.error;
+        return true;
+    }
+    return false;
+}
+
+namespace {
+FileSystem& real() { return posixFileSystem(); }
+} // namespace
+
+int FaultyFileSystem::open(const char* path, int flags, mode_t mode) {
+    return fails("open") ? -1 : real().open(path, flags, mode);
+}
+int FaultyFileSystem::close(int fd) {
+    if (fails("close")) {
+        real().close(fd); // a failed close still releases the descriptor
+        return -1;
+    }
+    return real().close(fd);
+}
+ssize_t FaultyFileSystem::pread(int fd, void* buffer, size_t count, off_t offset) {
+    return fails("pread") ? -1 : real().pread(fd, buffer, count, offset);
+}
+ssize_t FaultyFileSystem::pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+    if (fails("pwrite")) {
+        return -1;
+    }
+    if (this->count(std::string("pwrite")) == shortWrite_.first && shortWrite_.second < count) {
+        count = shortWrite_.second;
+    }
+    return real().pwrite(fd, buffer, count, offset);
+}
+int FaultyFileSystem::fsync(int fd) { return fails("fsync") ? -1 : real().fsync(fd); }
+int FaultyFileSystem::fdatasync(int fd) { return fails("fdatasync") ? -1 : real().fdatasync(fd); }
+int FaultyFileSystem::ftruncate(int fd, off_t length) {
+    return fails("ftruncate") ? -1 : real().ftruncate(fd, length);
+}
+int FaultyFileSystem::fstat(int fd, struct stat* info) {
+    return fails("fstat") ? -1 : real().fstat(fd, info);
+}
+int FaultyFileSystem::fchmod(int fd, mode_t mode) {
+    return fails("fchmod") ? -1 : real().fchmod(fd, mode);
+}
+int FaultyFileSystem::stat(const char* path, struct stat* info) {
+    return fails("stat") ? -1 : real().stat(path, info);
+}
+int FaultyFileSystem::unlink(const char* path) {
+    return fails("unlink") ? -1 : real().unlink(path);
+}
+int FaultyFileSystem::rename(const char* from, const char* to) {
+    return fails("rename") ? -1 : real().rename(from, to);
+}
+int FaultyFileSystem::flock(int fd, int operation) {
+    return fails("flock") ? -1 : real().flock(fd, operation);
+}
