@@ -1,5 +1,8 @@
 #include "contacttext.h"
 
+#include <array>
+#include <cwchar>
+
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kRule = QString(20, QLatin1Char('-'));
@@ -23,8 +26,11 @@ QStringList printTexts(const QString& nome, const QString& numero, const QString
 }
 
 QString dateTimeText(const std::tm& local) {
-    // TODO: locale-formatted date and time
-    char buffer[128];
-    const std::size_t n = std::strftime(buffer, sizeof buffer, "%x %X", &local);
-    return QString::fromLocal8Bit(buffer, static_cast<qsizetype>(n));
+    const bool midnight = local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0;
+    // The wide variant hands back the locale's text already decoded, whatever
+    // multibyte encoding the locale uses.
+    std::array<wchar_t, 256> buffer{};
+    const std::size_t length =
+        std::wcsftime(buffer.data(), buffer.size(), midnight ? L"%x" : L"%x %X", &local);
+    return QString::fromWCharArray(buffer.data(), static_cast<qsizetype>(length));
 }

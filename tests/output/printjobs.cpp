@@ -1,0 +1,94 @@
+#include "printjobs.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+
+QString runTool(const QString& program, const QStringList& arguments, int* exitCode) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, arguments);
+    const bool finished = process.waitForStarted() && process.waitForFinished(60'000);
+    if (exitCode != nullptr) {
+        *exitCode = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
+                                                                             : -1;
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+void PdfFolder::clear() const {
+    QDir folder(path_);
+    for (const QString& name : folder.entryList(QDir::Files)) {
+        folder.remove(name);
+    }
+}
+
+QStringList PdfFolder::waitForDocuments(QString* error) const {
+    // A safety net for a stuck queue, not a measure of speed.
+    constexpr qint64 kGiveUpMs = 120'000;
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        int status = 0;
+        const QString pending = runTool(QStringLiteral("lpstat"), {"-o", "PDF"}, &status);
+        if (status == 0 && pending.trimmed().isEmpty()) {
+            break;
+        }
+        if (clock.elapsed() > kGiveUpMs) {
+            *error = QStringLiteral("the print queue did not drain: ") + pending;
+            return {};
+        }
+        QThread::msleep(20);
+    }
+    QStringList documents;
+    const QDir folder(path_);
+    for (const QString& name : folder.entryList({"*.pdf"}, QDir::Files, QDir::Name)) {
+        documents << folder.filePath(name);
+    }
+    if (documents.isEmpty()) {
+        *error = QStringLiteral("the queue is empty but no PDF arrived in ") + path_;
+    }
+    return documents;
+}
+
+QStringList pdfLines(const QString& pdf) {
+    const QString text = runTool(QStringLiteral("pdftotext"), {"-layout", "-enc", "UTF-8", pdf, "-"});
+    QStringList lines;
+    for (const QString& page : text.split(QLatin1Char('\f'))) {
+        QStringList pageLines = page.split(QLatin1Char('\n'));
+        lines += pageLines;
+    }
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+QStringList words(const QStringList& lines) {
+    QStringList result;
+    for (const QString& line : lines) {
+        result << line.simplified();
+    }
+    return result;
+}
+
+QList<int> pdfFontSizes(const QString& pdf) {
+    const QString xml =
+        runTool(QStringLiteral("pdftohtml"), {"-xml", "-stdout", "-i", "-zoom", "1", pdf});
+    static const QRegularExpression fontspec(QStringLiteral(R"re(<fontspec [^>]*size="(\d+)")re"));
+    QList<int> sizes;
+    for (const QRegularExpressionMatch& match : fontspec.globalMatch(xml)) {
+        sizes << match.captured(1).toInt();
+    }
+    return sizes;
+}
+
+int pdfPages(const QString& pdf) {
+    const QString info = runTool(QStringLiteral("pdfinfo"), {pdf});
+    static const QRegularExpression pages(QStringLiteral(R"(^Pages:\s+(\d+)$)"),
+                                          QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = pages.match(info);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Helpers for the tests that print through a real CUPS server onto the
+// cups-pdf printer and read the PDF back.
+
+// Runs a tool and returns its standard output; `exitCode` gets its status
+// (-1 if it could not be started).
+QString runTool(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
+
+// The folder the cups-pdf printer writes into, as the test fixture set it up.
+class PdfFolder {
+public:
+    explicit PdfFolder(QString path) : path_(std::move(path)) {}
+
+    const QString& path() const { return path_; }
+
+    // Removes every document left by earlier tests.
+    void clear() const;
+
+    // Waits until the printer's queue is empty, then returns the documents in
+    // the folder, sorted by name. An empty list with `error` set if the queue
+    // does not drain.
+    QStringList waitForDocuments(QString* error) const;
+
+private:
+    QString path_;
+};
+
+// The text of a PDF as `pdftotext -layout` gives it, one entry per line, each
+// page's lines in turn, without the trailing empty lines of the last page.
+QStringList pdfLines(const QString& pdf);
+
+// Each line with its runs of blanks between words collapsed to one blank and
+// no blanks at its ends: pdftotext rebuilds blanks from glyph positions, so
+// only the words and their order are exact.
+QStringList words(const QStringList& lines);
+
+// The font sizes in points that the PDF uses, from `pdftohtml -xml`.
+QList<int> pdfFontSizes(const QString& pdf);
+
+// The page count, from `pdfinfo`.
+int pdfPages(const QString& pdf);
