@@ -51,6 +51,9 @@ void Rubrica::formLoad() {
     if (!check(NumeroFile.open(kDataFileName))) {
         return;
     }
+    if (NumeroFile.created() && !check(folder_.sync())) {
+        return;
+    }
     RecordCorrente = 1;
     if (!check(countRecords(NumeroFile.length(), TotaleRecord))) {
         return;

@@ -129,7 +129,12 @@ RecordFile::~RecordFile() {
 
 Status RecordFile::open(const std::string& name) {
     name_ = name;
-    fd_ = fs_.open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    created_ = false;
+    fd_ = fs_.open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+    if (fd_ < 0 && errno == ENOENT) {
+        fd_ = fs_.open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created_ = fd_ >= 0;
+    }
     if (fd_ < 0) {
         return Status::failure(FileOperation::Open, name_, errno);
     }
@@ -177,19 +182,26 @@ Status RecordFile::write(std::int32_t n, const Contatto& record) {
     std::string bytes(static_cast<std::size_t>(end - start), ' ');
     encodeRecord(record, bytes.data() + (offset - start));
 
-    const bool appending = end > length_;
-    const auto undoAppend = [&](FileOperation operation) {
+    // What the write replaces, so that a failed write can be undone.
+    std::string old(static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(end, length_) - start)),
+                    ' ');
+    if (!old.empty() && readFully(fs_, fd_, old.data(), old.size(), start) < 0) {
+        return Status::failure(FileOperation::Read, name_, errno);
+    }
+    const auto undo = [&](FileOperation operation) {
         const int error = errno;
-        if (appending && fs_.ftruncate(fd_, length_) == 0) {
+        const bool restored = (end <= length_ || fs_.ftruncate(fd_, length_) == 0) &&
+                              writeFully(fs_, fd_, old.data(), old.size(), start);
+        if (restored) {
             fs_.fdatasync(fd_);
         }
         return Status::failure(operation, name_, error);
     };
     if (!writeFully(fs_, fd_, bytes.data(), bytes.size(), start)) {
-        return undoAppend(FileOperation::Write);
+        return undo(FileOperation::Write);
     }
     if (fs_.fdatasync(fd_) != 0) {
-        return undoAppend(FileOperation::Sync);
+        return undo(FileOperation::Sync);
     }
     length_ = std::max(length_, end);
     return Status::success();

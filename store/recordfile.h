@@ -52,7 +52,9 @@ public:
     // Opens for reading and writing, creating an empty file if none exists.
     Status open(const std::string& name);
     Status close();
-    bool isOpen() const { return fd_ >= 0; }
+    // Whether open() created the file: its name is on the disk only once the
+    // folder has been synced.
+    bool created() const { return created_; }
 
     // Length in bytes, as found at open and kept up to date by this object.
     std::int64_t length() const { return length_; }
@@ -61,8 +63,9 @@ public:
     // last record reads as what is there, padded with spaces.
     Status read(std::int32_t n, Contatto& record);
 
-    // Writes record n; a write past the end fills any gap with spaces. An append
-    // that fails part-way is cut back to the previous length.
+    // Writes record n; a write past the end fills any gap with spaces. A write
+    // that fails part-way is undone as far as the disk allows: the bytes it
+    // replaced are put back and an append is cut back to the previous length.
     Status write(std::int32_t n, const Contatto& record);
 
     // Rewrites the file without record `n` of `total`, through the scratch file:
@@ -85,4 +88,5 @@ private:
     std::string name_;
     int fd_ = -1;
     std::int64_t length_ = 0;
+    bool created_ = false;
 };

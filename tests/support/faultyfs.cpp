@@ -3,17 +3,29 @@
 #include <cerrno>
 
 bool FaultyFileSystem::fails(const std::string& call) {
+    if (hook_) {
+        hook_(call);
+    }
+    const auto hit = [](const Rule& rule, int n) {
+        return rule.nth > 0 && (n == rule.nth || (rule.onward && n > rule.nth));
+    };
+    const int total = ++calls_;
     const int n = ++counts_[call];
     const auto it = rules_.find(call);
-    if (it == rules_.end()) {
+    int error = 0;
+    if (hit(any_, total)) {
+        error = any_.error;
+    } else if (it != rules_.end() && hit(it->second, n)) {
+        error = it->second.error;
+    }
+    if (error == 0) {
         return false;
     }
-    const Rule& rule = it->second;
-    if (n == rule.nth || (rule.onward && n > rule.nth)) {
-        errno = rule.error;
-        return true;
+    if (firstFailure_.empty()) {
+        firstFailure_ = call;
     }
-    return false;
+    errno = error;
+    return true;
 }
 
 namespace {
@@ -36,6 +48,20 @@ ssize_t FaultyFileSystem::pread(int fd, void* buffer, size_t count, off_t offset
 ssize_t FaultyFileSystem::pwrite(int fd, const void* buffer, size_t count, off_t offset) {
     if (fails("pwrite")) {
         return -1;
+    }
+    struct stat info {};
+    const bool extends = real().fstat(fd, &info) == 0 &&
+                         offset + static_cast<off_t>(count) > info.st_size;
+    if (diskFullAt_ > 0 && calls_ >= diskFullAt_ && extends) {
+        if (diskFull_) {
+            if (firstFailure_.empty()) {
+                firstFailure_ = "pwrite";
+            }
+            errno = ENOSPC;
+            return -1;
+        }
+        diskFull_ = true;
+        count = count / 2;
     }
     if (this->count(std::string("pwrite")) == shortWrite_.first && shortWrite_.second < count) {
         count = shortWrite_.second;

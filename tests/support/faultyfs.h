@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -15,10 +16,23 @@ public:
     }
     // Makes call number `nth` of pwrite write only `bytes` bytes, successfully.
     void shortWriteAt(int nth, std::size_t bytes) { shortWrite_ = {nth, bytes}; }
+    // Fails the n-th call of any kind, counting every call from 1 (and, with
+    // `onward`, every later call too).
+    void failCall(int n, int error, bool onward = false) { any_ = {n, error, onward}; }
+    // The disk fills up at call n: from then on, the first write that needs
+    // new space writes only half of its bytes and every later one fails with
+    // ENOSPC. Writes over existing bytes still succeed.
+    void diskFullAtCall(int n) { diskFullAt_ = n; }
+    // Runs `hook` with the call's name before every call.
+    void beforeEachCall(std::function<void(const std::string&)> hook) { hook_ = std::move(hook); }
+
     int count(const std::string& call) const {
         const auto it = counts_.find(call);
         return it == counts_.end() ? 0 : it->second;
     }
+    int calls() const { return calls_; }
+    // The name of the call that failed first, if any did.
+    const std::string& firstFailure() const { return firstFailure_; }
 
     int open(const char* path, int flags, mode_t mode) override;
     int close(int fd) override;
@@ -42,6 +56,12 @@ private:
     };
     bool fails(const std::string& call); // counts the call; sets errno when it must fail
 
+    Rule any_;
+    int diskFullAt_ = 0;
+    bool diskFull_ = false;
+    int calls_ = 0;
+    std::string firstFailure_;
+    std::function<void(const std::string&)> hook_;
     std::map<std::string, Rule> rules_;
     std::map<std::string, int> counts_;
     std::pair<int, std::size_t> shortWrite_{0, 0};

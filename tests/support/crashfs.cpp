@@ -1,0 +1,228 @@
+#include "crashfs.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+CrashFileSystem::CrashFileSystem(const Image& disk) {
+    for (const auto& [name, bytes] : disk) {
+        auto inode = std::make_shared<Inode>();
+        inode->data = inode->durable = bytes;
+        names_[name] = inode;
+    }
+    durableNames_ = names_;
+}
+
+bool CrashFileSystem::dead() {
+    ++calls_;
+    if (!crashed_ && calls_ == crashAt_) {
+        crashed_ = true;
+        afterCrash_ = snapshot(keepUnsynced_);
+    }
+    if (crashed_) {
+        errno = EIO;
+    }
+    return crashed_;
+}
+
+CrashFileSystem::Image CrashFileSystem::snapshot(bool keepUnsynced) const {
+    Image disk;
+    for (const auto& [name, inode] : keepUnsynced ? names_ : durableNames_) {
+        disk[name] = keepUnsynced ? inode->data : inode->durable;
+    }
+    return disk;
+}
+
+CrashFileSystem::Image CrashFileSystem::image() const {
+    return crashed_ ? afterCrash_ : snapshot(true);
+}
+
+CrashFileSystem::Inode* CrashFileSystem::file(int fd) {
+    const auto it = fds_.find(fd);
+    if (it == fds_.end()) {
+        errno = EBADF;
+        return nullptr;
+    }
+    return it->second.get();
+}
+
+int CrashFileSystem::open(const char* path, int flags, mode_t mode) {
+    if (dead()) {
+        return -1;
+    }
+    if ((flags & O_DIRECTORY) != 0) {
+        if (std::strcmp(path, ".") != 0) {
+            errno = ENOENT;
+            return -1;
+        }
+        folderFd_ = nextFd_++;
+        return folderFd_;
+    }
+    auto it = names_.find(path);
+    if (it != names_.end() && (flags & O_CREAT) != 0 && (flags & O_EXCL) != 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    if (it == names_.end()) {
+        if ((flags & O_CREAT) == 0) {
+            errno = ENOENT;
+            return -1;
+        }
+        auto inode = std::make_shared<Inode>();
+        inode->mode = mode & 0777;
+        it = names_.emplace(path, inode).first;
+    }
+    if ((flags & O_TRUNC) != 0) {
+        it->second->data.clear();
+    }
+    fds_[nextFd_] = it->second;
+    return nextFd_++;
+}
+
+int CrashFileSystem::close(int fd) {
+    if (dead()) {
+        return -1;
+    }
+    if (fd == folderFd_) {
+        folderFd_ = -1;
+        return 0;
+    }
+    if (fds_.erase(fd) == 0) {
+        errno = EBADF;
+        return -1;
+    }
+    return 0;
+}
+
+ssize_t CrashFileSystem::pread(int fd, void* buffer, size_t count, off_t offset) {
+    if (dead()) {
+        return -1;
+    }
+    const Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    if (static_cast<size_t>(offset) >= inode->data.size()) {
+        return 0;
+    }
+    const size_t n = std::min(count, inode->data.size() - static_cast<size_t>(offset));
+    std::memcpy(buffer, inode->data.data() + offset, n);
+    return static_cast<ssize_t>(n);
+}
+
+ssize_t CrashFileSystem::pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+    if (dead()) {
+        return -1;
+    }
+    Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    const size_t end = static_cast<size_t>(offset) + count;
+    if (inode->data.size() < end) {
+        inode->data.resize(end, '\0');
+    }
+    std::memcpy(inode->data.data() + offset, buffer, count);
+    return static_cast<ssize_t>(count);
+}
+
+int CrashFileSystem::fsync(int fd) {
+    if (dead()) {
+        return -1;
+    }
+    if (fd == folderFd_) {
+        durableNames_ = names_;
+        return 0;
+    }
+    Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    inode->durable = inode->data;
+    return 0;
+}
+
+int CrashFileSystem::fdatasync(int fd) { return fsync(fd); }
+
+int CrashFileSystem::ftruncate(int fd, off_t length) {
+    if (dead()) {
+        return -1;
+    }
+    Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    inode->data.resize(static_cast<size_t>(length), '\0');
+    return 0;
+}
+
+int CrashFileSystem::fstat(int fd, struct stat* info) {
+    if (dead()) {
+        return -1;
+    }
+    const Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    *info = {};
+    info->st_size = static_cast<off_t>(inode->data.size());
+    info->st_mode = S_IFREG | inode->mode;
+    return 0;
+}
+
+int CrashFileSystem::fchmod(int fd, mode_t mode) {
+    if (dead()) {
+        return -1;
+    }
+    Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    inode->mode = mode & 0777;
+    return 0;
+}
+
+int CrashFileSystem::stat(const char* path, struct stat* info) {
+    if (dead()) {
+        return -1;
+    }
+    const auto it = names_.find(path);
+    if (it == names_.end()) {
+        errno = ENOENT;
+        return -1;
+    }
+    *info = {};
+    info->st_size = static_cast<off_t>(it->second->data.size());
+    info->st_mode = S_IFREG | it->second->mode;
+    return 0;
+}
+
+int CrashFileSystem::unlink(const char* path) {
+    if (dead()) {
+        return -1;
+    }
+    if (names_.erase(path) == 0) {
+        errno = ENOENT;
+        return -1;
+    }
+    return 0;
+}
+
+int CrashFileSystem::rename(const char* from, const char* to) {
+    if (dead()) {
+        return -1;
+    }
+    const auto it = names_.find(from);
+    if (it == names_.end()) {
+        errno = ENOENT;
+        return -1;
+    }
+    auto inode = it->second;
+    names_.erase(it);
+    names_[to] = inode;
+    return 0;
+}
+
+int CrashFileSystem::flock(int, int) { return dead() ? -1 : 0; }

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "store/filesystem.h"
+
+// A folder in memory that remembers what has reached the disk. A file's bytes
+// are durable once the file is synced; a name (created, renamed, removed) once
+// the folder is synced. At the chosen call the process "dies": that call and
+// every later one fail, and image() holds what a restart would find.
+class CrashFileSystem : public FileSystem {
+public:
+    using Image = std::map<std::string, std::string>; // file name → bytes
+
+    explicit CrashFileSystem(const Image& disk = {});
+
+    // Dies just before call number `n` (counting every call from 1). With
+    // `keepUnsynced`, the disk keeps everything done so far (the process died,
+    // the machine did not); otherwise only what was synced.
+    void crashAt(int n, bool keepUnsynced) {
+        crashAt_ = n;
+        keepUnsynced_ = keepUnsynced;
+    }
+    int calls() const { return calls_; }
+    bool crashed() const { return crashed_; }
+
+    // After a crash, the disk as a restart finds it; before, the current state.
+    Image image() const;
+
+    int open(const char* path, int flags, mode_t mode) override;
+    int close(int fd) override;
+    ssize_t pread(int fd, void* buffer, size_t count, off_t offset) override;
+    ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) override;
+    int fsync(int fd) override;
+    int fdatasync(int fd) override;
+    int ftruncate(int fd, off_t length) override;
+    int fstat(int fd, struct stat* info) override;
+    int fchmod(int fd, mode_t mode) override;
+    int stat(const char* path, struct stat* info) override;
+    int unlink(const char* path) override;
+    int rename(const char* from, const char* to) override;
+    int flock(int fd, int operation) override;
+
+private:
+    struct Inode {
+        std::string data;
+        std::string durable;
+        mode_t mode = 0644;
+    };
+    using Names = std::map<std::string, std::shared_ptr<Inode>>;
+
+    bool dead(); // counts the call; true (errno set) once the process has died
+    Inode* file(int fd);
+    Image snapshot(bool keepUnsynced) const;
+
+    Names names_;
+    Names durableNames_;
+    std::map<int, std::shared_ptr<Inode>> fds_;
+    int folderFd_ = -1;
+    int nextFd_ = 3;
+    int calls_ = 0;
+    int crashAt_ = 0;
+    bool keepUnsynced_ = false;
+    bool crashed_ = false;
+    Image afterCrash_;
+};
