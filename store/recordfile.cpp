@@ -208,7 +208,8 @@ Status RecordFile::write(std::int32_t n, const Contatto& record) {
 }
 
 Status RecordFile::copyWithout(int target, std::int32_t n, std::int32_t total) {
-    std::vector<char> buffer(kCopyBlock);
+    const std::int64_t bytes = recordOffset(total);
+    std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, bytes)));
     std::int64_t written = 0;
     const auto copyRange = [&](std::int64_t from, std::int64_t to) {
         for (std::int64_t offset = from; offset < to;) {
@@ -315,7 +316,8 @@ Status RecordFile::find(Campo field, std::u16string_view key, std::int32_t total
         return true;
     };
 
-    std::vector<char> buffer(static_cast<std::size_t>(kSearchBlockRecords) * kLunghezzaRecord);
+    std::vector<char> buffer(static_cast<std::size_t>(std::min(kSearchBlockRecords, last)) *
+                             kLunghezzaRecord);
     for (std::int32_t first = 1; first <= last; first += kSearchBlockRecords) {
         const std::int32_t count = std::min(kSearchBlockRecords, last - first + 1);
         const auto bytes = static_cast<std::size_t>(count) * kLunghezzaRecord;
