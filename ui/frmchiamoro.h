@@ -1,0 +1,100 @@
+#pragma once
+
+#include "form/interfaces.h"
+#include "form/rubrica.h"
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+class FrameShape;
+class LimitedTextEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The phone book's one window. It lays out its nineteen controls, shows what
+// the logic writes into the three contact boxes and the title, forwards each
+// click to the logic, and grows to show the information text while the pointer
+// passes over "Info" (and shrinks again over the quit button, the picture or
+// the comments box).
+//
+// The window ends the program by emitting finished(): after the quit button
+// (status 0, record saved), after the close box (status 0, nothing saved) and
+// after a file failure that the logic has reported (non-zero). From then on no
+// handler of the window does anything.
+class frmChiamoro : public QWidget, public View {
+    Q_OBJECT
+
+public:
+    // Asks the user through Qt's message and input boxes.
+    explicit frmChiamoro(QWidget* parent = nullptr);
+    // Asks the user through `dialogs`, which must outlive the window.
+    explicit frmChiamoro(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~frmChiamoro() override;
+
+    // The form's load handler: opens "Chiamoro.DAT" in the current folder and
+    // shows record 1. Call it once, before the window is first shown; if the
+    // program has ended by then (another copy holds the phone book, the file
+    // cannot be opened), the window must not be shown.
+    void formLoad();
+
+    bool hasEnded() const { return ended_; }
+    int exitStatus() const { return exitStatus_; }
+
+    // The initial text of Text1, with CR LF line breaks.
+    static QString infoText();
+    static constexpr const char16_t* kContactAddress = u"chiamoro@example.org";
+
+    // View: what the logic reads and writes.
+    std::u16string text(Casella box) const override;
+    void setText(Casella box, const std::u16string& text) override;
+    void setTitle(const std::u16string& title) override;
+    void setFocus(Casella box) override;
+    using QWidget::setFocus;
+
+signals:
+    void finished(int status);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    frmChiamoro(Dialogs* dialogs, QWidget* parent);
+    void createControls();
+    void run(void (Rubrica::*handler)());
+    void finish(int status);
+    void setClientHeight(int height);
+    void command2Click();
+    void command3Click();
+    QWidget* widgetOf(Casella box) const;
+
+    std::unique_ptr<Dialogs> ownDialogs_;
+    Dialogs& dialogs_;
+    Rubrica rubrica_;
+    bool ended_ = false;
+    int exitStatus_ = 0;
+
+    // The controls, bottom of the stack first.
+    FrameShape* Shape1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* lblChiamoro = nullptr;
+    QLabel* lblNome = nullptr;
+    QLabel* lblCommenti = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtNome = nullptr;
+    QLineEdit* txtChiamoro = nullptr;
+    LimitedTextEdit* txtCommenti = nullptr;
+    LimitedTextEdit* Text1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* cmdCerca = nullptr;
+    QPushButton* cmdSuccessivo = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* cmdPrecedente = nullptr;
+    QPushButton* cmdNuovo = nullptr;
+    QPushButton* cmdCancella = nullptr;
+    QPushButton* cmdEsci = nullptr;
+};
