@@ -1,0 +1,299 @@
+// What the window does: quitting and closing, the info panel's two heights,
+// the buttons' pointers, keys that must do nothing, the output commands and
+// the end of the program after a failure.
+
+#include "windowtest.h"
+
+#include <QClipboard>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <filesystem>
+#include <map>
+
+namespace {
+
+const std::string kFiveRecords = record("111", "Anna", "prima") + record("222", "Bruno", "") +
+                                 record("333", "Carla", "") + record("444", "Dario", "vecchio") +
+                                 record("555", "Elena", "");
+
+class BehaviourTest : public WindowTest {
+protected:
+    void openOnRecord4() {
+        writeFile("Chiamoro.DAT", kFiveRecords);
+        open();
+        for (int i = 0; i < 3; ++i) {
+            control<QPushButton>("cmdSuccessivo")->click();
+        }
+        ASSERT_EQ(window->windowTitle(), "Record  4/ 5");
+    }
+
+    // Replaces the number and the comments of the shown record.
+    void edit() {
+        auto* number = control<QLineEdit>("txtNome");
+        number->selectAll();
+        QTest::keyClicks(number, "06 5550");
+        auto* comments = control<QPlainTextEdit>("txtCommenti");
+        comments->selectAll();
+        QTest::keyClicks(comments, "nuovo");
+        QTest::keyClick(comments, Qt::Key_Return);
+        QTest::keyClicks(comments, "indirizzo");
+    }
+};
+
+TEST_F(BehaviourTest, AltESavesTheShownRecordAndEndsAtOnce) {
+    openOnRecord4();
+    edit();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::AltModifier);
+
+    // An access key presses the button visibly: the click follows a moment later.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return finished->count() > 0; }));
+    ASSERT_EQ(finished->count(), 1);
+    EXPECT_EQ(finished->at(0).at(0).toInt(), 0);
+    EXPECT_TRUE(window->hasEnded());
+    EXPECT_FALSE(window->isVisible());
+    std::string expected = kFiveRecords;
+    expected.replace(3 * 180, 180, record("06 5550", "Dario", "nuovo\r\nindirizzo"));
+    EXPECT_EQ(readFile("Chiamoro.DAT"), expected);
+
+    // Nothing of the window runs any more.
+    control<QPushButton>("cmdNuovo")->click();
+    control<QPushButton>("cmdEsci")->click();
+    window->close();
+    EXPECT_EQ(readFile("Chiamoro.DAT"), expected);
+    EXPECT_EQ(finished->count(), 1);
+}
+
+TEST_F(BehaviourTest, AltEWorksFromEveryControl) {
+    const QStringList focusable = {"txtNome",       "txtChiamoro", "txtCommenti", "cmdSuccessivo",
+                                   "cmdPrecedente", "cmdNuovo",    "cmdEsci",     "cmdCancella",
+                                   "cmdCerca",      "Text1",       "Command1",    "Command3",
+                                   "Command2"};
+    for (const QString& name : focusable) {
+        SCOPED_TRACE(name.toStdString());
+        open();
+        QWidget* start = control(name.toLatin1().constData());
+        start->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), start);
+        QTest::keyClick(start, Qt::Key_E, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return finished->count() == 1; }));
+        EXPECT_EQ(readFile("Chiamoro.DAT"), record("", "", ""));
+        window.reset();
+        std::filesystem::remove("Chiamoro.DAT");
+    }
+}
+
+TEST_F(BehaviourTest, CloseBoxEndsWithoutSaving) {
+    openOnRecord4();
+    edit();
+    window->close();
+    ASSERT_EQ(finished->count(), 1);
+    EXPECT_EQ(finished->at(0).at(0).toInt(), 0);
+    EXPECT_EQ(readFile("Chiamoro.DAT"), kFiveRecords);
+}
+
+TEST_F(BehaviourTest, EnterAndEscInTheBoxesClickNothing) {
+    openOnRecord4();
+    std::map<QString, int> clicks;
+    for (QPushButton* button : window->findChildren<QPushButton*>()) {
+        QObject::connect(button, &QPushButton::clicked,
+                         [&clicks, button] { ++clicks[button->objectName()]; });
+    }
+    for (const char* name : {"txtNome", "txtChiamoro"}) {
+        QWidget* box = control(name);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClick(box, Qt::Key_Enter);
+        QTest::keyClick(box, Qt::Key_Escape);
+    }
+    EXPECT_TRUE(clicks.empty());
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(window->windowTitle(), "Record  4/ 5");
+    EXPECT_EQ(finished->count(), 0);
+    EXPECT_EQ(readFile("Chiamoro.DAT"), kFiveRecords);
+}
+
+class InfoPanelTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        open();
+        topLeft = window->pos();
+    }
+
+    // The client height, after checking that only the height has changed.
+    int height() const {
+        EXPECT_EQ(window->pos(), topLeft);
+        EXPECT_EQ(window->width(), 417);
+        EXPECT_EQ(window->minimumSize(), window->maximumSize());
+        return window->height();
+    }
+
+    QPoint topLeft;
+};
+
+constexpr int kCollapsed = 267; // 4000 twips
+constexpr int kExpanded = 388;  // 5825 twips
+
+TEST_F(InfoPanelTest, InfoExpandsAndTheThreeControlsCollapse) {
+    EXPECT_EQ(height(), 266);
+    for (const char* collapsing : {"cmdEsci", "Image1", "txtCommenti"}) {
+        SCOPED_TRACE(collapsing);
+        movePointerOver("Label1");
+        EXPECT_EQ(height(), kExpanded);
+        EXPECT_TRUE(control("Text1")->visibleRegion().boundingRect() == control("Text1")->rect());
+        movePointerOver("Label1");
+        EXPECT_EQ(height(), kExpanded);
+        movePointerOver(collapsing);
+        EXPECT_EQ(height(), kCollapsed);
+        EXPECT_TRUE(control("Text1")->visibleRegion().isEmpty());
+        movePointerOver(collapsing);
+        EXPECT_EQ(height(), kCollapsed);
+    }
+}
+
+TEST_F(InfoPanelTest, NothingElseChangesTheHeight) {
+    movePointerOver("Label1");
+    // Down onto the information text and the background around it.
+    movePointerOver("Text1");
+    movePointer({408, 300});
+    movePointer({200, 386});
+    // Other controls, including those that cover the picture.
+    for (const char* other : {"cmdCerca", "Command1", "Command2", "Command3", "cmdNuovo", "txtNome",
+                              "txtChiamoro", "lblChiamoro", "lblNome", "lblCommenti"}) {
+        movePointerOver(other);
+    }
+    movePointer({80, 60}); // lblNome over the picture
+    movePointer({80, 30}); // txtNome over the picture
+    movePointer({250, 5}); // background
+    EXPECT_EQ(height(), kExpanded);
+
+    // Keys and clicks.
+    auto* info = control<QPlainTextEdit>("Text1");
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      info->geometry().center());
+    QTest::keyClicks(info, "abc");
+    QTest::keyClick(info, Qt::Key_PageDown);
+    EXPECT_EQ(height(), kExpanded);
+
+    // The collapsed window stays collapsed the same way.
+    movePointerOver("cmdEsci");
+    for (const char* other : {"cmdCerca", "Command2", "lblNome", "txtNome"}) {
+        movePointerOver(other);
+    }
+    movePointer({80, 60});
+    EXPECT_EQ(height(), kCollapsed);
+}
+
+TEST_F(InfoPanelTest, TheWholePictureCollapsesWhereNothingCoversIt) {
+    for (const QPoint uncovered :
+         {QPoint(17, 25), QPoint(60, 120), QPoint(114, 222), QPoint(100, 52)}) {
+        movePointerOver("Label1");
+        ASSERT_EQ(height(), kExpanded);
+        movePointer(uncovered);
+        EXPECT_EQ(height(), kCollapsed) << uncovered.x() << "," << uncovered.y();
+    }
+}
+
+TEST_F(InfoPanelTest, TextKeepsItsContentAndScrollAcrossHeights) {
+    auto* info = control<QPlainTextEdit>("Text1");
+    movePointerOver("Label1");
+    info->moveCursor(QTextCursor::End);
+    QTest::keyClicks(info, "nota");
+    info->verticalScrollBar()->setValue(info->verticalScrollBar()->maximum());
+    const int scroll = info->verticalScrollBar()->value();
+    movePointerOver("cmdEsci");
+    movePointerOver("Label1");
+    EXPECT_TRUE(info->toPlainText().endsWith("nota"));
+    EXPECT_EQ(info->verticalScrollBar()->value(), scroll);
+}
+
+TEST_F(WindowTest, EachButtonHasItsPointer) {
+    open();
+    const std::map<std::string, QPoint> hotSpots = {
+        {"Command3", {16, 16}},     {"cmdCerca", {12, 1}},     {"Command1", {16, 16}},
+        {"cmdSuccessivo", {12, 0}}, {"cmdPrecedente", {0, 0}}, {"cmdNuovo", {5, 12}},
+        {"cmdCancella", {10, 10}},  {"cmdEsci", {16, 16}},
+    };
+    for (const auto& [name, hotSpot] : hotSpots) {
+        SCOPED_TRACE(name);
+        const QCursor pointer = control(name.c_str())->cursor();
+        EXPECT_EQ(pointer.shape(), Qt::BitmapCursor);
+        EXPECT_EQ(pointer.pixmap().size(), QSize(32, 32));
+        EXPECT_EQ(pointer.hotSpot(), hotSpot);
+    }
+    for (const char* standard : {"Command2", "Label1", "Image1"}) {
+        EXPECT_FALSE(control(standard)->testAttribute(Qt::WA_SetCursor)) << standard;
+        EXPECT_EQ(control(standard)->cursor().shape(), Qt::ArrowCursor) << standard;
+    }
+    EXPECT_EQ(control("txtNome")->cursor().shape(), Qt::IBeamCursor);
+}
+
+TEST_F(BehaviourTest, CopyTakesTheBoxesAsTheyStandWithoutSaving) {
+    openOnRecord4();
+    edit();
+    QGuiApplication::clipboard()->setText("prima");
+    control<QPushButton>("Command2")->click();
+    const QString rule(20, '-');
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              rule + "\r\nDario\r\n\r\n06 5550\r\n\r\nnuovo\r\nindirizzo\r\n" + rule + "\r\n ");
+    EXPECT_EQ(readFile("Chiamoro.DAT"), kFiveRecords);
+    EXPECT_EQ(window->windowTitle(), "Record  4/ 5");
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(BehaviourTest, PrintingWithoutAPrinterSaysSoAndGoesOn) {
+    if (!QPrinterInfo::defaultPrinter().isNull()) {
+        GTEST_SKIP() << "this machine has a default printer";
+    }
+    openOnRecord4();
+    edit();
+    QWidget* focus = QApplication::focusWidget();
+    control<QPushButton>("Command3")->click();
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, u"C'è un problema di stampa");
+    EXPECT_EQ(dialogs.messages()[0].style, Stile::Avviso);
+    EXPECT_EQ(dialogs.messages()[0].title, u"Errore di stampa");
+    EXPECT_EQ(QApplication::focusWidget(), focus);
+    EXPECT_EQ(readFile("Chiamoro.DAT"), kFiveRecords);
+    EXPECT_EQ(finished->count(), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(BehaviourTest, AFileFailureIsReportedAndEndsTheProgram) {
+    openOnRecord4();
+    // A folder where the deletion's scratch file goes cannot be removed.
+    std::filesystem::create_directories("Chiamoro.TMP/occupato");
+    dialogs.answers.push_back(Risposta::Si);
+    control<QPushButton>("cmdCancella")->click();
+
+    ASSERT_EQ(finished->count(), 1);
+    EXPECT_NE(finished->at(0).at(0).toInt(), 0);
+    EXPECT_NE(window->exitStatus(), 0);
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_EQ(dialogs.messages()[1].style, Stile::Critico);
+    EXPECT_EQ(readFile("Chiamoro.DAT"), kFiveRecords);
+}
+
+TEST_F(WindowTest, ASecondCopyIsRefusedAndNeverShown) {
+    open();
+    ScriptedDialogs secondDialogs;
+    frmChiamoro second(secondDialogs);
+    QSignalSpy secondFinished(&second, &frmChiamoro::finished);
+    second.formLoad();
+    EXPECT_TRUE(second.hasEnded());
+    EXPECT_NE(second.exitStatus(), 0);
+    EXPECT_FALSE(second.isVisible());
+    ASSERT_EQ(secondDialogs.messages().size(), 1u);
+    EXPECT_EQ(secondDialogs.messages()[0].style, Stile::Critico);
+    EXPECT_EQ(secondFinished.count(), 1);
+    EXPECT_FALSE(window->hasEnded());
+}
+
+} // namespace
