@@ -17,6 +17,8 @@ public:
     virtual void setText(Casella box, const std::u16string& text) = 0;
     virtual void setTitle(const std::u16string& title) = 0;
     virtual void setFocus(Casella box) = 0;
+    // Shows the busy pointer while a command goes through the whole file.
+    virtual void setBusy(bool busy) { (void)busy; }
 };
 
 // Message box styles: a button set plus an icon.

@@ -16,6 +16,18 @@ std::u16string numberWithSign(std::int32_t n) {
     return n < 0 ? text : u" " + text;
 }
 
+// The busy pointer for as long as it lives.
+class Busy {
+public:
+    explicit Busy(View& view) : view_(view) { view_.setBusy(true); }
+    ~Busy() { view_.setBusy(false); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    View& view_;
+};
+
 } // namespace
 
 std::u16string recordCaption(std::int32_t current, std::int32_t total) {
@@ -153,7 +165,12 @@ void Rubrica::cmdCancellaClick() {
         view_.setFocus(Casella::txtNome);
         return;
     }
-    if (!check(NumeroFile.removeRecord(RecordCorrente, TotaleRecord, folder_))) {
+    Status status;
+    {
+        const Busy busy(view_);
+        status = NumeroFile.removeRecord(RecordCorrente, TotaleRecord, folder_);
+    }
+    if (!check(status)) {
         return;
     }
     TotaleRecord = TotaleRecord > 1 ? TotaleRecord - 1 : 1;
@@ -184,7 +201,12 @@ void Rubrica::search(Campo field, const std::u16string& prompt, const std::u16st
     }
     const std::u16string key = toUpper(input);
     std::int32_t found = 0;
-    if (!check(NumeroFile.find(field, key, TotaleRecord, found))) {
+    Status status;
+    {
+        const Busy busy(view_);
+        status = NumeroFile.find(field, key, TotaleRecord, found);
+    }
+    if (!check(status)) {
         return;
     }
     if (found > 0) {

@@ -363,3 +363,11 @@ void frmChiamoro::setTitle(const std::u16string& title) {
 void frmChiamoro::setFocus(Casella box) {
     widgetOf(box)->setFocus();
 }
+
+void frmChiamoro::setBusy(bool busy) {
+    if (busy) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}

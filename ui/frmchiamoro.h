@@ -51,6 +51,7 @@ public:
     void setText(Casella box, const std::u16string& text) override;
     void setTitle(const std::u16string& title) override;
     void setFocus(Casella box) override;
+    void setBusy(bool busy) override;
     using QWidget::setFocus;
 
 signals:

@@ -20,10 +20,16 @@ public:
     void setText(Casella box, const std::u16string& text) override { texts[box] = text; }
     void setTitle(const std::u16string& text) override { title = text; }
     void setFocus(Casella box) override { focus = box; }
+    void setBusy(bool on) override {
+        busy = on;
+        busyChanges.push_back(on);
+    }
 
     std::map<Casella, std::u16string> texts;
     std::u16string title;
     std::optional<Casella> focus;
+    bool busy = false;
+    std::vector<bool> busyChanges;
 };
 
 // Dialogs answered from a script; every call is recorded in order.

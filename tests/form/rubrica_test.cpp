@@ -245,3 +245,13 @@ TEST_F(PhoneBookTest, ASecondCopyIsRefusedAndTouchesNothing) {
     EXPECT_EQ(readFile(kScratchFileName), "orfano");
     EXPECT_FALSE(first.ended());
 }
+
+TEST_F(PhoneBookTest, TheBusyPointerShowsWhileTheFileIsRewrittenNotWhileAsking) {
+    Rubrica& form = start(fiveRecords());
+    dialogs.answers = {Risposta::No};
+    form.cmdCancellaClick();
+    EXPECT_TRUE(view.busyChanges.empty());
+    dialogs.answers = {Risposta::Si};
+    form.cmdCancellaClick();
+    EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false}));
+}

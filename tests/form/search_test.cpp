@@ -119,3 +119,13 @@ TEST_F(SearchTest, FindingTheShownRecordSavesItAndShowsItAgainTrimmed) {
     EXPECT_EQ(shown(Casella::txtCommenti), u"con spazi");
     EXPECT_EQ(data().substr(0, 180), rec("0612345", "Rossi", "  con spazi  "));
 }
+
+TEST_F(SearchTest, TheBusyPointerShowsOnlyWhileTheFileIsScanned) {
+    byName(u"nessuno");
+    byName(u"bianchi");
+    EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false, true, false}));
+    EXPECT_FALSE(view.busy);
+    // Nothing to scan: no busy pointer.
+    byName(u"");
+    EXPECT_EQ(view.busyChanges.size(), 4u);
+}

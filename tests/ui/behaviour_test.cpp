@@ -297,3 +297,19 @@ TEST_F(WindowTest, ASecondCopyIsRefusedAndNeverShown) {
 }
 
 } // namespace
+
+TEST_F(BehaviourTest, TheBusyPointerComesAndGoesWithTheLogic) {
+    writeFile("Chiamoro.DAT", kFiveRecords);
+    open();
+    window->setBusy(true);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    window->setBusy(false);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    // A search through the whole file leaves the normal pointer behind it.
+    dialogs.inputs = {u"nessuno"};
+    control<QPushButton>("Command1")->click();
+    EXPECT_EQ(dialogs.messages().at(0).text, u"Nome NESSUNO non trovato!");
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
