@@ -1,0 +1,127 @@
+#include "output/contacttext.h"
+#include "phonebookwindow.h"
+#include "printjobs.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <ctime>
+#include <iostream>
+
+#include <unistd.h>
+
+namespace {
+
+// "Stampa contatto" clicked in the window, printing on the cups-pdf printer
+// "PDF", the print server's default (cups-fixture.sh start-default).
+class StampaContatto : public PhoneBookWindow {
+protected:
+    void SetUp() override {
+        if (geteuid() != 0) {
+            GTEST_SKIP() << "the print server is set up only when the tests run as root";
+        }
+        PhoneBookWindow::SetUp();
+        ASSERT_EQ(QPrinterInfo::defaultPrinterName(), QStringLiteral("PDF"))
+            << "run tests/output/cups-fixture.sh start-default first";
+        pdfs_.clear();
+    }
+
+    PdfFolder pdfs_{QStringLiteral(CHIAMORO_PDF_DIR)};
+};
+
+QString dateTimeAt(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    return dateTimeText(local);
+}
+
+TEST_F(StampaContatto, PrintsTheBoxesAsTheyStandWithTheDateAndTime) {
+    const std::string data =
+        record(u"0521 998877", u"Zoè Nicolò", u"già cliente\r\n  nuovo numero dal 2024") +
+        record(u"06 5551234", u"Bruno", u"");
+    open(data);
+
+    // Blanks typed at both ends of the name, and not saved.
+    QLineEdit* nome = box("txtChiamoro");
+    nome->setFocus();
+    QTest::keyClick(nome, Qt::Key_End);
+    QTest::keyClicks(nome, " Rossi  ");
+    QTest::keyClick(nome, Qt::Key_Home);
+    QTest::keyClicks(nome, "  ");
+    ASSERT_EQ(nome->text(), QStringLiteral("  Zoè Nicolò Rossi  "));
+    const std::u16string numero = window->text(Casella::txtNome);
+    const std::u16string commenti = window->text(Casella::txtCommenti);
+    const QString title = window->windowTitle();
+
+    const std::time_t before = std::time(nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    click("Command3");
+    const std::time_t after = std::time(nullptr);
+    const qint64 clickReturned = clock.elapsed();
+    QString error;
+    const QStringList documents = pdfs_.waitForDocuments(&error);
+    const qint64 clickToPdf = clock.elapsed();
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_EQ(documents.size(), 1);
+    std::cout << "click handled in " << clickReturned << " ms, PDF written " << clickToPdf
+              << " ms after the click" << std::endl;
+
+    const QStringList lines = pdfLines(documents.first());
+    ASSERT_EQ(lines.size(), 10) << lines.join('\n').toStdString();
+    const QStringList expected = {
+        "Nome: Zoè Nicolò Rossi", "", "Numero: 0521 998877", "", "", "Commenti:", "già cliente",
+        "nuovo numero dal 2024", "",
+    };
+    EXPECT_EQ(words(lines).mid(0, 9), expected);
+
+    // The closing line carries the date and the time of the click, once.
+    static const QRegularExpression closing(
+        QStringLiteral(R"(^#{36} (\d\d/\d\d/\d{4}(?: \d\d:\d\d:\d\d)?) #{5}$)"));
+    const QRegularExpressionMatch match = closing.match(lines[9].trimmed());
+    ASSERT_TRUE(match.hasMatch()) << lines[9].toStdString();
+    QStringList possible;
+    for (std::time_t t = before; t <= after; ++t) {
+        possible << dateTimeAt(t);
+    }
+    EXPECT_TRUE(possible.contains(match.captured(1)))
+        << match.captured(1).toStdString() << " not in " << possible.join(", ").toStdString();
+
+    // Nothing else happened: no message, no save, no move.
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(readFile("Chiamoro.DAT"), data);
+    EXPECT_EQ(window->windowTitle(), title);
+    EXPECT_EQ(window->text(Casella::txtChiamoro), u"  Zoè Nicolò Rossi  ");
+    EXPECT_EQ(window->text(Casella::txtNome), numero);
+    EXPECT_EQ(window->text(Casella::txtCommenti), commenti);
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus == nome || focus == control("Command3"))
+        << "focus moved to " << (focus ? focus->objectName().toStdString() : "nothing");
+}
+
+TEST_F(StampaContatto, EveryClickPrintsOneMoreDocument) {
+    open(record(u"", u"", u""));
+    click("Command3");
+    click("Command3");
+    QString error;
+    const QStringList documents = pdfs_.waitForDocuments(&error);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_EQ(documents.size(), 2);
+    for (const QString& pdf : documents) {
+        const QStringList lines = words(pdfLines(pdf));
+        ASSERT_EQ(lines.size(), 9) << lines.join('\n').toStdString();
+        EXPECT_EQ(lines.mid(0, 8),
+                  (QStringList{"Nome:", "", "Numero:", "", "", "Commenti:", "", ""}));
+        EXPECT_TRUE(lines[8].startsWith(QString(36, '#') + ' ')) << lines[8].toStdString();
+    }
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+} // namespace
