@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <ctime>
 
 // The shown contact as clipboard text and as printed lines, composed from the

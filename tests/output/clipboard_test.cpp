@@ -2,13 +2,11 @@
 #include "phonebookwindow.h"
 #include "xsession.h"
 
-#include <gtest/gtest.h>
-
 #include <QElapsedTimer>
 #include <QImage>
 #include <QRegularExpression>
 #include <QThread>
-
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -23,8 +21,7 @@ const QString kNameBox = centre(1080, 1080, 3255, 495);
 
 // Keeps waiting while `condition` is false, up to a generous limit that only a
 // broken program reaches.
-template <typename Condition>
-bool eventually(Condition condition) {
+template <typename Condition> bool eventually(Condition condition) {
     QElapsedTimer clock;
     clock.start();
     while (!condition()) {
@@ -76,7 +73,8 @@ protected:
             }
             window_ = QString::fromLatin1(x_.run("xdotool", search).trimmed());
             return !window_.isEmpty();
-        })) << "no window titled " << title.toStdString() << "; windows: " << windowTitles();
+        })) << "no window titled "
+            << title.toStdString() << "; windows: " << windowTitles();
         ASSERT_FALSE(ended()) << "the program ended with status " << program_->exitCode() << ": "
                               << program_->readAll().toStdString();
         ASSERT_FALSE(window_.contains('\n')) << "more than one window: " << window_.toStdString();
@@ -84,16 +82,19 @@ protected:
     }
 
     // Whether the program has ended; QProcess notices only when asked.
-    bool ended() { return program_->state() == QProcess::NotRunning || program_->waitForFinished(0); }
+    bool ended() {
+        return program_->state() == QProcess::NotRunning || program_->waitForFinished(0);
+    }
 
     std::string windowTitles() {
         std::string titles;
         const QByteArray ids = x_.run("xdotool", {"search", "--onlyvisible", "--name", "."});
         for (const QByteArray& id : ids.split('\n')) {
             if (!id.isEmpty()) {
-                titles += "[" + x_.run("xdotool", {"getwindowname", QString::fromLatin1(id)})
-                                    .trimmed()
-                                    .toStdString() +
+                titles += "[" +
+                          x_.run("xdotool", {"getwindowname", QString::fromLatin1(id)})
+                              .trimmed()
+                              .toStdString() +
                           "] ";
             }
         }
@@ -111,7 +112,9 @@ protected:
                 QStringList{"click", "1"});
     }
 
-    QString title() { return QString::fromUtf8(x_.run("xdotool", {"getwindowname", window_}).trimmed()); }
+    QString title() {
+        return QString::fromUtf8(x_.run("xdotool", {"getwindowname", window_}).trimmed());
+    }
 
     QStringList targets() {
         int status = 0;
@@ -155,8 +158,8 @@ protected:
         // protocol's own entries).
         for (const QString& target : offered) {
             EXPECT_TRUE(target == "TARGETS" || target == "MULTIPLE" || target == "TIMESTAMP" ||
-                        target == "SAVE_TARGETS" || target == "UTF8_STRING" ||
-                        target == "STRING" || target == "TEXT" || target == "COMPOUND_TEXT" ||
+                        target == "SAVE_TARGETS" || target == "UTF8_STRING" || target == "STRING" ||
+                        target == "TEXT" || target == "COMPOUND_TEXT" ||
                         target.startsWith("text/plain"))
                 << "offered as " << target.toStdString();
         }
@@ -195,10 +198,10 @@ TEST_F(CopiaContatto, BlanksAtBothEndsAndAccentedLettersArriveAsTheyAre) {
     xdotool({"key", "Home"});
     xdotool({"type", "--", "  "});
 
-    EXPECT_EQ(copy().toStdString(),
-              bytes(clipboardText(QStringLiteral("  Zoè Nicolò  "),
-                                  QStringLiteral("+39 333 1234567"),
-                                  QStringLiteral("più tardi, 5 €\r\n  città: Forlì"))));
+    EXPECT_EQ(
+        copy().toStdString(),
+        bytes(clipboardText(QStringLiteral("  Zoè Nicolò  "), QStringLiteral("+39 333 1234567"),
+                            QStringLiteral("più tardi, 5 €\r\n  città: Forlì"))));
     EXPECT_EQ(readFile("Chiamoro.DAT"), data) << "the copy saved the record";
 }
 

@@ -1,9 +1,8 @@
 #include "output/contacttext.h"
 
-#include <gtest/gtest.h>
-
 #include <clocale>
 #include <ctime>
+#include <gtest/gtest.h>
 #include <locale.h>
 #include <string>
 
@@ -197,8 +196,7 @@ TEST(DateTimeText, FollowsTheLocaleInUse) {
 TEST(DateTimeText, DecodesTheLocalesOwnEncoding) {
     // Korean dates carry Hangul; this locale writes them in EUC-KR, not UTF-8.
     USE_LOCALE("ko_KR.EUC-KR");
-    EXPECT_EQ(show(dateTimeText(at(2024, 3, 7, 9, 5, 3))),
-              "2024년 03월 07일 09시 05분 03초");
+    EXPECT_EQ(show(dateTimeText(at(2024, 3, 7, 9, 5, 3))), "2024년 03월 07일 09시 05분 03초");
 }
 
 } // namespace

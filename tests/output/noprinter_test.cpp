@@ -2,10 +2,8 @@
 #include "output/contacttext.h"
 #include "support/tempdir.h"
 
-#include <gtest/gtest.h>
-
 #include <QPrinterInfo>
-
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
@@ -15,10 +13,10 @@ namespace {
 class NoDefaultPrinter : public InTempDir {
 protected:
     void SetUp() override {
+        InTempDir::SetUp();
         if (geteuid() != 0) {
             GTEST_SKIP() << "the print server is set up only when the tests run as root";
         }
-        InTempDir::SetUp();
         ASSERT_TRUE(QPrinterInfo::availablePrinterNames().isEmpty())
             << "expected a print server without printers at " << qgetenv("CUPS_SERVER").data();
     }

@@ -1,10 +1,10 @@
 #include "phonebookwindow.h"
 
+#include "store/contatto.h"
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-
-#include "store/contatto.h"
 
 std::string record(const std::u16string& numero, const std::u16string& nome,
                    const std::u16string& commenti) {

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QString>
-
-#include <memory>
-#include <string>
-
 #include "form/fakes.h"
 #include "support/tempdir.h"
 #include "ui/frmchiamoro.h"
+
+#include <QString>
+#include <memory>
+#include <string>
 
 class QLineEdit;
 class QPushButton;

@@ -3,10 +3,8 @@
 #include "printjobs.h"
 #include "support/tempdir.h"
 
-#include <gtest/gtest.h>
-
 #include <QPrinterInfo>
-
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
@@ -16,10 +14,10 @@ namespace {
 class DefaultPrinter : public InTempDir {
 protected:
     void SetUp() override {
+        InTempDir::SetUp();
         if (geteuid() != 0) {
             GTEST_SKIP() << "the print server is set up only when the tests run as root";
         }
-        InTempDir::SetUp();
         ASSERT_EQ(QPrinterInfo::defaultPrinterName(), QStringLiteral("PDF"))
             << "run tests/output/cups-fixture.sh start-default first";
         pdfs_.clear();
@@ -53,10 +51,9 @@ std::string show(const QStringList& lines) {
 
 TEST_F(DefaultPrinter, PrintsTheContactLineByLineIn14Points) {
     const QString closing = dateTimeText(morning());
-    ASSERT_TRUE(printOnDefaultPrinter(printTexts(QStringLiteral("  Zoè Nicolò Àlvarez "),
-                                                 QStringLiteral("+39 333 1234567"),
-                                                 QStringLiteral("collega\r\n  di Mario\r\nùltima"),
-                                                 closing)));
+    ASSERT_TRUE(printOnDefaultPrinter(
+        printTexts(QStringLiteral("  Zoè Nicolò Àlvarez "), QStringLiteral("+39 333 1234567"),
+                   QStringLiteral("collega\r\n  di Mario\r\nùltima"), closing)));
     const QStringList documents = printed();
     ASSERT_EQ(documents.size(), 1);
     const QString pdf = documents.first();
@@ -94,8 +91,9 @@ TEST_F(DefaultPrinter, EmptyBoxesStillGiveTheWholePage) {
     const QStringList documents = printed();
     ASSERT_EQ(documents.size(), 1);
     const QStringList expected = {
-        "Nome:", "", "Numero:", "", "", "Commenti:", "", "",
-        "#################################### " + dateTimeText(morning()) + " #####",
+        "Nome:", "", "Numero:",
+        "",      "", "Commenti:",
+        "",      "", "#################################### " + dateTimeText(morning()) + " #####",
     };
     EXPECT_EQ(show(words(pdfLines(documents.first()))), show(expected));
 }

@@ -12,8 +12,8 @@ QString runTool(const QString& program, const QStringList& arguments, int* exitC
     process.start(program, arguments);
     const bool finished = process.waitForStarted() && process.waitForFinished(60'000);
     if (exitCode != nullptr) {
-        *exitCode = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
-                                                                             : -1;
+        *exitCode =
+            finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     return QString::fromUtf8(process.readAllStandardOutput());
 }
@@ -54,7 +54,8 @@ QStringList PdfFolder::waitForDocuments(QString* error) const {
 }
 
 QStringList pdfLines(const QString& pdf) {
-    const QString text = runTool(QStringLiteral("pdftotext"), {"-layout", "-enc", "UTF-8", pdf, "-"});
+    const QString text =
+        runTool(QStringLiteral("pdftotext"), {"-layout", "-enc", "UTF-8", pdf, "-"});
     QStringList lines;
     for (const QString& page : text.split(QLatin1Char('\f'))) {
         QStringList pageLines = page.split(QLatin1Char('\n'));

@@ -1,8 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <QApplication>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 // The printing tests need a GUI application but no display; the closing line
 // of a printed page is written under the Italian regional settings.

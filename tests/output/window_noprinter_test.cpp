@@ -1,10 +1,8 @@
 #include "phonebookwindow.h"
 
-#include <gtest/gtest.h>
-
 #include <QLineEdit>
 #include <QPrinterInfo>
-
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
@@ -14,18 +12,18 @@ namespace {
 class StampaContattoSenzaStampante : public PhoneBookWindow {
 protected:
     void SetUp() override {
+        PhoneBookWindow::SetUp();
         if (geteuid() != 0) {
             GTEST_SKIP() << "the print server is set up only when the tests run as root";
         }
-        PhoneBookWindow::SetUp();
         ASSERT_TRUE(QPrinterInfo::availablePrinterNames().isEmpty())
             << "expected a print server without printers at " << qgetenv("CUPS_SERVER").data();
     }
 };
 
 TEST_F(StampaContattoSenzaStampante, ShowsTheErrorBoxOnEveryClickAndGoesOn) {
-    const std::string data = record(u"333 1234567", u"Anna", u"amica") +
-                             record(u"06 5551234", u"Bruno", u"");
+    const std::string data =
+        record(u"333 1234567", u"Anna", u"amica") + record(u"06 5551234", u"Bruno", u"");
     open(data);
     box("txtChiamoro")->setText(QStringLiteral("Anna Maria"));
 

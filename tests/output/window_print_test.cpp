@@ -2,8 +2,6 @@
 #include "phonebookwindow.h"
 #include "printjobs.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -11,10 +9,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-
 #include <ctime>
+#include <gtest/gtest.h>
 #include <iostream>
-
 #include <unistd.h>
 
 namespace {
@@ -24,10 +21,10 @@ namespace {
 class StampaContatto : public PhoneBookWindow {
 protected:
     void SetUp() override {
+        PhoneBookWindow::SetUp();
         if (geteuid() != 0) {
             GTEST_SKIP() << "the print server is set up only when the tests run as root";
         }
-        PhoneBookWindow::SetUp();
         ASSERT_EQ(QPrinterInfo::defaultPrinterName(), QStringLiteral("PDF"))
             << "run tests/output/cups-fixture.sh start-default first";
         pdfs_.clear();
@@ -78,7 +75,7 @@ TEST_F(StampaContatto, PrintsTheBoxesAsTheyStandWithTheDateAndTime) {
     ASSERT_EQ(lines.size(), 10) << lines.join('\n').toStdString();
     const QStringList expected = {
         "Nome: Zoè Nicolò Rossi", "", "Numero: 0521 998877", "", "", "Commenti:", "già cliente",
-        "nuovo numero dal 2024", "",
+        "nuovo numero dal 2024",  "",
     };
     EXPECT_EQ(words(lines).mid(0, 9), expected);
 

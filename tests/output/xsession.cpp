@@ -1,8 +1,7 @@
 #include "xsession.h"
 
-#include <sys/prctl.h>
-
 #include <csignal>
+#include <sys/prctl.h>
 
 XServer::~XServer() {
     if (xvfb_.state() != QProcess::NotRunning) {
@@ -47,8 +46,7 @@ QProcessEnvironment XServer::environment() const {
     return environment;
 }
 
-QByteArray XServer::run(const QString& program, const QStringList& arguments,
-                        int* exitCode) const {
+QByteArray XServer::run(const QString& program, const QStringList& arguments, int* exitCode) const {
     QProcess process;
     process.setProcessEnvironment(environment());
     process.setStandardInputFile(QProcess::nullDevice());
@@ -56,8 +54,8 @@ QByteArray XServer::run(const QString& program, const QStringList& arguments,
     process.start(program, arguments);
     const bool finished = process.waitForStarted(30'000) && process.waitForFinished(60'000);
     if (exitCode != nullptr) {
-        *exitCode = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
-                                                                             : -1;
+        *exitCode =
+            finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     if (!finished) {
         process.kill();
