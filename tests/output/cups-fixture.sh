@@ -99,10 +99,14 @@ start_default() {
     [ -f "$state/cups-pdf.conf.orig" ] || cp -p "$conf" "$state/cups-pdf.conf.orig"
     set_pdf_key Out "$state/pdf"
 
+    # Without pdftocairo the PDF holds Type 3 fonts that pdftotext cannot read;
+    # TitlePref names the file after the job's title.
     if ! lpstat -p PDF >/dev/null 2>&1; then
         lpadmin -p PDF -v cups-pdf:/ -E -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd \
             -o pdftops-renderer-default=pdftocairo -o TitlePref=1
         touch "$state/printer-added"
+    else
+        lpadmin -p PDF -o pdftops-renderer-default=pdftocairo -o TitlePref=1
     fi
     if [ ! -f "$state/previous-default" ]; then
         lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p' >"$state/previous-default"
