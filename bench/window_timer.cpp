@@ -11,10 +11,11 @@
 // SIGTERM; otherwise it waits for the program to end by itself. It prints one
 // line of key=value figures:
 //
-//   mapped_ms=31.52 then_ms=0 exited_ms=40.10 maxrss_kb=29184 status=0
+//   mapped_ms=31.52 then_ms=0.00 exited_ms=40.10 cpu_ms=30.12 maxrss_kb=29184 status=0
 //
-// maxrss_kb is the program's peak resident memory as its parent sees it at its
-// end (the same figure as `/usr/bin/time -f %M`).
+// cpu_ms is the processor time the program used in all (user and system), and
+// maxrss_kb its peak resident memory, as its parent sees them at its end (the
+// same figures as `/usr/bin/time -f "%U %S %M"`).
 
 #include <X11/Xlib.h>
 #include <poll.h>
@@ -147,7 +148,9 @@ int main(int argc, char** argv) {
     XCloseDisplay(display);
 
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::printf("mapped_ms=%.2f then_ms=%.2f exited_ms=%.2f maxrss_kb=%ld status=%d\n", mappedMs,
-                thenMs, exitedMs, usage.ru_maxrss, code);
+    const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    std::printf("mapped_ms=%.2f then_ms=%.2f exited_ms=%.2f cpu_ms=%.2f maxrss_kb=%ld status=%d\n",
+                mappedMs, thenMs, exitedMs, cpuMs, usage.ru_maxrss, code);
     return mappedMs < 0 ? 1 : 0;
 }
