@@ -135,7 +135,8 @@ stop_default() {
         rm -f "$state/cups-pdf.conf.orig"
     fi
     stop_pid_file "$state/cupsd.pid"
-    rm -rf "$state/pdf"
+    rm -rf "$state/pdf" "$state/cupsd.log"
+    rmdir "$state" 2>/dev/null || true
 }
 
 start_empty() {
@@ -173,6 +174,7 @@ EOF
 stop_empty() {
     stop_pid_file "$state/empty/cupsd.pid"
     rm -rf "$state/empty"
+    rmdir "$state" 2>/dev/null || true
 }
 
 mkdir -p "$state"
