@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <clocale>
+#include <vector>
 
 #include "store/codepage.h"
 #include "store/recordfile.h"
@@ -312,7 +314,28 @@ TEST_F(RecordFileTest, FindComparesTheWholeTrimmedUpperCasedField) {
     EXPECT_EQ(find(Campo::Numero, u"ROSSI"), 0);     // the number field only
 }
 
-TEST_F(RecordFileTest, FindOnStoredBytesAgreesWithDecodingEveryByteValue) {
+namespace {
+
+// The first record among 1..total whose field, decoded, trimmed and
+// upper-cased, equals `key`: the search done the slow way.
+std::int32_t findByDecoding(RecordFile& file, Campo field, const std::u16string& key,
+                            std::int32_t total) {
+    for (std::int32_t i = 1; i <= total; ++i) {
+        Contatto record;
+        EXPECT_TRUE(file.read(i, record).ok());
+        const std::u16string& text = field == Campo::Numero ? record.Numero : record.Nome;
+        if (!key.empty() && toUpper(trimSpaces(text)) == key) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+// Under the given LC_CTYPE, every key made from every byte value finds the same
+// record both ways.
+void expectByteSearchAgreesWithDecoding(const char* locale) {
+    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    ASSERT_NE(std::setlocale(LC_CTYPE, locale), nullptr) << locale;
     // One record per byte value b: the name field holds "x", b, "y"; the number holds b alone.
     std::string bytes;
     for (int b = 0; b < 256; ++b) {
@@ -320,28 +343,55 @@ TEST_F(RecordFileTest, FindOnStoredBytesAgreesWithDecodingEveryByteValue) {
         bytes += rec(one, "x" + one + "y");
     }
     writeFile(kDataFileName, bytes);
-    RecordFile file(fs);
+    RecordFile file(posixFileSystem());
     ASSERT_TRUE(file.open(kDataFileName).ok());
+    std::vector<std::u16string> keys = {u"?", u"X?Y", u"中", u"x", u"X Y", u" ", u"X\u00A0Y"};
     for (int b = 0; b < 256; ++b) {
-        const std::string one(1, static_cast<char>(b));
+        Contatto stored;
+        ASSERT_TRUE(file.read(b + 1, stored).ok());
+        keys.push_back(toUpper(trimSpaces(stored.Numero)));
+        keys.push_back(toUpper(trimSpaces(stored.Nome)));
+        keys.push_back(trimSpaces(stored.Nome)); // not upper-cased: finds only what has no case
+    }
+    for (const std::u16string& key : keys) {
         for (const Campo field : {Campo::Numero, Campo::Nome}) {
-            Contatto stored;
-            ASSERT_TRUE(file.read(b + 1, stored).ok());
-            const std::u16string& text = field == Campo::Numero ? stored.Numero : stored.Nome;
-            const std::u16string key = toUpper(trimSpaces(text));
-            // Decoding, trimming and upper-casing each record: the first equal one.
-            std::int32_t expected = 0;
-            for (int i = 0; i < 256 && expected == 0 && !key.empty(); ++i) {
-                Contatto other;
-                ASSERT_TRUE(file.read(i + 1, other).ok());
-                const std::u16string& candidate = field == Campo::Numero ? other.Numero : other.Nome;
-                if (toUpper(trimSpaces(candidate)) == key) {
-                    expected = i + 1;
-                }
-            }
             std::int32_t found = -1;
             ASSERT_TRUE(file.find(field, key, 256, found).ok());
-            EXPECT_EQ(found, expected) << "byte " << b;
+            EXPECT_EQ(found, findByDecoding(file, field, key, 256))
+                << locale << ", key of " << key.size() << " units, first " << int(key.empty() ? 0 : key[0]);
         }
     }
+    std::setlocale(LC_CTYPE, previous.c_str());
+}
+
+} // namespace
+
+TEST_F(RecordFileTest, FindOnStoredBytesAgreesWithDecodingEveryByteValue) {
+    expectByteSearchAgreesWithDecoding("C");
+    expectByteSearchAgreesWithDecoding("C.UTF-8");
+}
+
+TEST_F(RecordFileTest, FindCrossesTheBlocksItReadsTheFileIn) {
+    // Matches just before, at and after the edges of the blocks the file is read in.
+    const int total = 2 * 4096 + 3;
+    std::string bytes;
+    for (int i = 1; i <= total; ++i) {
+        bytes += rec(std::to_string(i));
+    }
+    writeFile(kDataFileName, bytes + "coda"); // and a partial record at the end
+    RecordFile file(fs);
+    ASSERT_TRUE(file.open(kDataFileName).ok());
+    for (const int n : {1, 4095, 4096, 4097, 8192, 8193, total}) {
+        std::int32_t found = -1;
+        const std::string number = std::to_string(n);
+        ASSERT_TRUE(file.find(Campo::Numero, std::u16string(number.begin(), number.end()), total + 1,
+                              found)
+                        .ok());
+        EXPECT_EQ(found, n);
+    }
+    std::int32_t found = -1;
+    ASSERT_TRUE(file.find(Campo::Numero, u"CODA", total + 1, found).ok());
+    EXPECT_EQ(found, total + 1);
+    ASSERT_TRUE(file.find(Campo::Numero, u"CODA", total, found).ok());
+    EXPECT_EQ(found, 0);
 }
