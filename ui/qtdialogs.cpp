@@ -39,12 +39,8 @@ QMessageBox::Icon iconOf(int style) {
     switch (style & 0x70) {
     case Stile::Critico:
         return QMessageBox::Critical;
-    case 32:
-        return QMessageBox::Question;
     case Stile::Avviso:
         return QMessageBox::Warning;
-    case 64:
-        return QMessageBox::Information;
     default:
         return QMessageBox::NoIcon;
     }

@@ -77,6 +77,14 @@ const Kind kKinds[] = {
     {"short write", 0, u"spazio esaurito sul disco (ENOSPC)"},
 };
 
+// Yes to the deletion, "carla" to the search.
+ScriptedDialogs answering() {
+    ScriptedDialogs dialogs;
+    dialogs.answers = {Risposta::Si};
+    dialogs.inputs = {u"carla"};
+    return dialogs;
+}
+
 class FaultTest : public InTempDir {
 protected:
     void prepare(const Scenario& scenario) {
@@ -110,9 +118,7 @@ TEST_F(FaultTest, EveryFailedCallIsReportedAndLosesNothing) {
         {
             FaultyFileSystem counting;
             FakeView view;
-            ScriptedDialogs dialogs;
-            dialogs.answers = {Risposta::Si};
-            dialogs.inputs = {u"carla"};
+            ScriptedDialogs dialogs = answering();
             Rubrica form(view, dialogs, counting);
             scenario.setup(form, view);
             first = counting.calls() + 1;
@@ -136,9 +142,7 @@ TEST_F(FaultTest, EveryFailedCallIsReportedAndLosesNothing) {
                                              (onward ? " onward" : "");
                     FaultyFileSystem faulty;
                     FakeView view;
-                    ScriptedDialogs dialogs;
-                    dialogs.answers = {Risposta::Si};
-                    dialogs.inputs = {u"carla"};
+                    ScriptedDialogs dialogs = answering();
                     {
                         Rubrica form(view, dialogs, faulty);
                         scenario.setup(form, view);
