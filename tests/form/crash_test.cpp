@@ -19,7 +19,7 @@ std::string records(int count, int skip = 0) {
     std::string bytes;
     for (int i = 1; i <= count; ++i) {
         if (i != skip) {
-            bytes += rec(std::to_string(1000 + i), "Contatto " + std::to_string(i));
+            bytes += record(std::to_string(1000 + i), "Contatto " + std::to_string(i));
         }
     }
     return bytes;
@@ -149,25 +149,25 @@ TEST(Crash, FirstStartSaveAndNewLoseNothingOnceReturned) {
     const Command setup = nothing;
     // Before the command there was no file; a restart may find none, an empty
     // one, the saved first record alone, or both records.
-    const std::string saved = rec("", "Primo");
+    const std::string saved = record("", "Primo");
     const int calls = runDying({}, setup, command, 0, false).calls;
     for (int n = 1; n <= calls + 1; ++n) {
         for (const bool keep : {false, true}) {
             const Image disk = runDying({}, setup, command, n, keep).disk;
             const std::string data = dataOf(disk);
             const std::string where = "crash at call " + std::to_string(n);
-            EXPECT_TRUE(data.empty() || data == saved || data == saved + rec("")) << where;
+            EXPECT_TRUE(data.empty() || data == saved || data == saved + record("")) << where;
             restartAndCarryOn(disk, data, where);
         }
     }
     // Once the command has returned, all of it is on the disk.
-    EXPECT_EQ(dataOf(runDying({}, setup, command, calls + 1, false).disk), saved + rec(""));
+    EXPECT_EQ(dataOf(runDying({}, setup, command, calls + 1, false).disk), saved + record(""));
 }
 
 TEST(Crash, ASaveIsAllOrNothing) {
     const std::string before = records(5);
     std::string after = before;
-    after.replace(2 * 180, 180, rec("1003", "Cambiato"));
+    after.replace(2 * 180, 180, record("1003", "Cambiato"));
     const Command command = [](Rubrica& form, FakeView& view) {
         view.setText(Casella::txtChiamoro, u"Cambiato");
         form.cmdSuccessivoClick();

@@ -42,19 +42,19 @@ protected:
 
 TEST_F(FailureTest, AFailedOpenAtStartUpIsReportedAndEndsTheProgram) {
     faulty.failAt("open", 2, EACCES); // the folder, then the data file
-    startFaulty(rec("1"));
+    startFaulty(record("1"));
     expectReport(u"Impossibile aprire il file \"Chiamoro.DAT\": permesso negato (EACCES).");
     EXPECT_TRUE(view.title.empty());
 }
 
 TEST_F(FailureTest, AFailedSaveEndsTheProgramAndLaterClicksDoNothing) {
-    Rubrica& form = startFaulty(rec("1") + rec("2"));
+    Rubrica& form = startFaulty(record("1") + record("2"));
     faulty.failAt("pwrite", 1, ENOSPC);
     type(Casella::txtNome, u"nuovo");
     form.cmdSuccessivoClick();
     expectReport(u"Impossibile scrivere il file \"Chiamoro.DAT\": spazio esaurito sul disco");
     EXPECT_EQ(view.title, u"Record  1/ 2");
-    EXPECT_EQ(data(), rec("1") + rec("2"));
+    EXPECT_EQ(data(), record("1") + record("2"));
 
     const int writes = faulty.count("pwrite");
     form.cmdNuovoClick();
@@ -66,14 +66,14 @@ TEST_F(FailureTest, AFailedSaveEndsTheProgramAndLaterClicksDoNothing) {
 }
 
 TEST_F(FailureTest, AFailedSyncIsAFailedSave) {
-    Rubrica& form = startFaulty(rec("1"));
+    Rubrica& form = startFaulty(record("1"));
     faulty.failAt("fdatasync", 1, EIO);
     form.cmdNuovoClick();
     expectReport(u"Impossibile salvare su disco il file \"Chiamoro.DAT\"");
 }
 
 TEST_F(FailureTest, AFailedDeletionLeavesTheDataFileAsItWas) {
-    const std::string before = rec("1") + rec("2") + rec("3");
+    const std::string before = record("1") + record("2") + record("3");
     Rubrica& form = startFaulty(before);
     faulty.failAt("rename", 1, EROFS);
     dialogs.answers = {Risposta::Si};
@@ -85,16 +85,16 @@ TEST_F(FailureTest, AFailedDeletionLeavesTheDataFileAsItWas) {
 }
 
 TEST_F(FailureTest, AFailedCloseOnQuitIsReported) {
-    Rubrica& form = startFaulty(rec("1"));
+    Rubrica& form = startFaulty(record("1"));
     faulty.failAt("close", 1, EIO);
     type(Casella::txtNome, u"salvato");
     form.cmdEsciClick();
     expectReport(u"Impossibile chiudere il file \"Chiamoro.DAT\"");
-    EXPECT_EQ(data(), rec("salvato")); // the save itself went through
+    EXPECT_EQ(data(), record("salvato")); // the save itself went through
 }
 
 TEST_F(FailureTest, AFailedSearchReadIsReported) {
-    Rubrica& form = startFaulty(rec("1"));
+    Rubrica& form = startFaulty(record("1"));
     faulty.failAt("pread", 2, EIO);
     dialogs.inputs = {u"x"};
     form.command1Click();

@@ -25,7 +25,7 @@ struct Scenario {
     std::optional<std::string> saved = std::nullopt;
 };
 
-std::string three() { return rec("111", "Anna") + rec("222", "Bruno") + rec("333", "Carla"); }
+std::string three() { return record("111", "Anna") + record("222", "Bruno") + record("333", "Carla"); }
 
 void load(Rubrica& form, FakeView&) { form.formLoad(); }
 void loadAndEdit(Rubrica& form, FakeView& view) {
@@ -41,11 +41,11 @@ std::vector<Scenario> scenarios() {
         {"start-up adopting a scratch file", std::nullopt, three(), nothing, load},
         {"save", three(), std::nullopt, loadAndEdit, [](Rubrica& f, FakeView&) { f.cmdSuccessivoClick(); }},
         {"new", three(), std::nullopt, loadAndEdit, [](Rubrica& f, FakeView&) { f.cmdNuovoClick(); },
-         rec("111", "Anna Maria") + rec("222", "Bruno") + rec("333", "Carla")},
+         record("111", "Anna Maria") + record("222", "Bruno") + record("333", "Carla")},
         {"new on a damaged file", three() + "xyz", std::nullopt, loadAndEdit,
          [](Rubrica& f, FakeView&) { f.cmdNuovoClick(); },
-         rec("111", "Anna Maria") + rec("222", "Bruno") + rec("333", "Carla") + "xyz"},
-        {"delete", three(), rec("stale"),
+         record("111", "Anna Maria") + record("222", "Bruno") + record("333", "Carla") + "xyz"},
+        {"delete", three(), record("stale"),
          [](Rubrica& f, FakeView&) {
              f.formLoad();
              f.cmdSuccessivoClick();

@@ -6,14 +6,8 @@
 
 #include "fakes.h"
 #include "form/rubrica.h"
+#include "support/records.h"
 #include "support/tempdir.h"
-
-// 180 bytes of a record with the given (Windows-1252) field bytes.
-inline std::string rec(const std::string& numero, const std::string& nome = "",
-                       const std::string& commenti = "") {
-    return numero + std::string(40 - numero.size(), ' ') + nome +
-           std::string(40 - nome.size(), ' ') + commenti + std::string(100 - commenti.size(), ' ');
-}
 
 // A phone book on a fake window, in a fresh folder.
 class PhoneBookTest : public InTempDir {

@@ -44,7 +44,7 @@ bool secondCopyRefused(std::string& why) {
 } // namespace
 
 TEST_F(PhoneBookTest, ASecondCopyIsRefusedAtEveryStepOfADeletion) {
-    writeFile(kDataFileName, rec("1") + rec("2") + rec("3"));
+    writeFile(kDataFileName, record("1") + record("2") + record("3"));
     FaultyFileSystem watched;
     int checked = 0;
     bool active = false;
@@ -66,16 +66,16 @@ TEST_F(PhoneBookTest, ASecondCopyIsRefusedAtEveryStepOfADeletion) {
     EXPECT_GE(checked, 9);
     std::string why;
     EXPECT_TRUE(secondCopyRefused(why)) << "after the rename: " << why;
-    EXPECT_EQ(data(), rec("1") + rec("3"));
+    EXPECT_EQ(data(), record("1") + record("3"));
 
     // The first copy still writes into the file that is there now.
     view.setText(Casella::txtChiamoro, u"dopo");
     first.cmdEsciClick();
-    EXPECT_EQ(data(), rec("1") + rec("3", "dopo"));
+    EXPECT_EQ(data(), record("1") + record("3", "dopo"));
 }
 
 TEST_F(PhoneBookTest, ASecondProcessIsRefusedUntilTheFirstEnds) {
-    writeFile(kDataFileName, rec("1"));
+    writeFile(kDataFileName, record("1"));
     int ready[2];
     int done[2];
     ASSERT_EQ(pipe(ready), 0);

@@ -25,7 +25,7 @@ std::string phoneBook(int skip = 0) {
     bytes.reserve(static_cast<std::size_t>(kRecords) * 180);
     for (int i = 1; i <= kRecords; ++i) {
         if (i != skip) {
-            bytes += rec(std::to_string(100000 + i), "Contatto " + std::to_string(i));
+            bytes += record(std::to_string(100000 + i), "Contatto " + std::to_string(i));
         }
     }
     return bytes;
@@ -70,13 +70,13 @@ TEST_F(PhoneBookTest, KilledDeletionsLoseNothing) {
     }
 
     std::mt19937 random(20261207);
-    std::uniform_int_distribution<int> record(1, kRecords);
+    std::uniform_int_distribution<int> pick(1, kRecords);
     std::uniform_int_distribution<long> moment(0, duration.count() * 6 / 5);
     int oldFiles = 0;
     int newFiles = 0;
     for (int trial = 0; trial < kTrials; ++trial) {
         writeFile(kDataFileName, before);
-        const int n = record(random);
+        const int n = pick(random);
         const pid_t child = deleteInChild(n);
         ASSERT_GT(child, 0);
         std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));

@@ -11,8 +11,8 @@
 namespace {
 
 std::string fiveRecords() {
-    return rec("111", "Anna") + rec("222", "Bruno") + rec("333", "Carla") + rec("444", "Dario") +
-           rec("555", "Elena");
+    return record("111", "Anna") + record("222", "Bruno") + record("333", "Carla") + record("444", "Dario") +
+           record("555", "Elena");
 }
 
 // Moves from record 1 to record n with "Successivo".
@@ -46,7 +46,7 @@ TEST_F(PhoneBookTest, FirstStartCreatesAnEmptyFileAndShowsOneBlankRecord) {
 }
 
 TEST_F(PhoneBookTest, ShowsRecordOneTrimmedWithTheCountFromTheLength) {
-    start(rec("  333 1234567 ", " Rossi", "riga\r\n due  ") + rec("2") + std::string(90, ' '));
+    start(record("  333 1234567 ", " Rossi", "riga\r\n due  ") + record("2") + std::string(90, ' '));
     EXPECT_EQ(view.title, u"Record  1/ 2"); // 450 bytes: 2.5 records rounds to 2
     EXPECT_EQ(shown(Casella::txtNome), u"333 1234567");
     EXPECT_EQ(shown(Casella::txtChiamoro), u"Rossi");
@@ -62,7 +62,7 @@ TEST_F(PhoneBookTest, QuitSavesTheEditsAsTypedIntoTheShownRecord) {
     form.cmdEsciClick();
     EXPECT_EQ(form.exitStatus(), 0);
     EXPECT_EQ(data().substr(540, 180),
-              rec(" 0039 06 123", std::string(40, 'n'), "citt\xE0\r\nmare"));
+              record(" 0039 06 123", std::string(40, 'n'), "citt\xE0\r\nmare"));
     EXPECT_EQ(data().substr(0, 540), fiveRecords().substr(0, 540));
 }
 
@@ -84,17 +84,17 @@ TEST_F(PhoneBookTest, NextAndPreviousSaveTheRecordLeftAndMoveTheFocus) {
     EXPECT_EQ(view.title, u"Record  5/ 5");
     EXPECT_EQ(shown(Casella::txtChiamoro), u"Elena");
     EXPECT_EQ(view.focus, Casella::txtNome);
-    EXPECT_EQ(data().substr(540, 180), rec("444", "Dario Fo"));
+    EXPECT_EQ(data().substr(540, 180), record("444", "Dario Fo"));
 
     type(Casella::txtNome, u"999");
     form.cmdPrecedenteClick();
     EXPECT_EQ(view.title, u"Record  4/ 5");
-    EXPECT_EQ(data().substr(720, 180), rec("999", "Elena"));
+    EXPECT_EQ(data().substr(720, 180), record("999", "Elena"));
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
 TEST_F(PhoneBookTest, TheEndsBeepWarnAndSaveNothing) {
-    Rubrica& form = start(rec("1") + rec("2"));
+    Rubrica& form = start(record("1") + record("2"));
     type(Casella::txtNome, u"modificato");
     form.cmdPrecedenteClick();
     ASSERT_EQ(dialogs.calls.size(), 2u);
@@ -104,7 +104,7 @@ TEST_F(PhoneBookTest, TheEndsBeepWarnAndSaveNothing) {
     EXPECT_FALSE(dialogs.calls[1].title.has_value());
     EXPECT_EQ(view.focus, Casella::txtNome);
     EXPECT_EQ(shown(Casella::txtNome), u"modificato"); // stays in the box, unsaved
-    EXPECT_EQ(data(), rec("1") + rec("2"));
+    EXPECT_EQ(data(), record("1") + record("2"));
 
     form.cmdSuccessivoClick(); // saves record 1 on the way
     dialogs.calls.clear();
@@ -113,7 +113,7 @@ TEST_F(PhoneBookTest, TheEndsBeepWarnAndSaveNothing) {
     ASSERT_EQ(dialogs.calls.size(), 2u);
     EXPECT_EQ(dialogs.calls[0].kind, "beep");
     EXPECT_EQ(dialogs.calls[1].text, u"Fine rubrica!");
-    EXPECT_EQ(data(), rec("modificato") + rec("2"));
+    EXPECT_EQ(data(), record("modificato") + record("2"));
     EXPECT_EQ(view.title, u"Record  2/ 2");
 }
 
@@ -135,7 +135,7 @@ TEST_F(PhoneBookTest, NuovoSavesTheShownRecordAndAppendsABlankOne) {
     form.cmdNuovoClick();
     form.cmdNuovoClick();
     EXPECT_EQ(view.title, u"Record  4/ 4");
-    EXPECT_EQ(data(), rec("") + rec("", "Gino") + rec("") + rec(""));
+    EXPECT_EQ(data(), record("") + record("", "Gino") + record("") + record(""));
     EXPECT_EQ(shown(Casella::txtChiamoro), u"");
 }
 
@@ -165,16 +165,16 @@ TEST_F(PhoneBookTest, DeletionAsksFirstAndNoChangesNothing) {
 }
 
 TEST_F(PhoneBookTest, DeletingDiscardsTheShownRecordAndItsEdits) {
-    const std::string three = rec("1", "uno") + rec("2", "due") + rec("3", "tre");
+    const std::string three = record("1", "uno") + record("2", "due") + record("3", "tre");
     const struct {
         int shown;
         std::string after;
         std::u16string title;
         std::u16string name;
     } cases[] = {
-        {1, rec("2", "due") + rec("3", "tre"), u"Record  1/ 2", u"due"},
-        {2, rec("1", "uno") + rec("3", "tre"), u"Record  2/ 2", u"tre"},
-        {3, rec("1", "uno") + rec("2", "due"), u"Record  2/ 2", u"due"},
+        {1, record("2", "due") + record("3", "tre"), u"Record  1/ 2", u"due"},
+        {2, record("1", "uno") + record("3", "tre"), u"Record  2/ 2", u"tre"},
+        {3, record("1", "uno") + record("2", "due"), u"Record  2/ 2", u"due"},
     };
     for (const auto& c : cases) {
         std::remove(kDataFileName);
@@ -193,7 +193,7 @@ TEST_F(PhoneBookTest, DeletingDiscardsTheShownRecordAndItsEdits) {
 }
 
 TEST_F(PhoneBookTest, DeletingTheOnlyRecordLeavesOneBlankRecord) {
-    const std::optional<std::string> befores[] = {std::nullopt, rec("solo", "Unico")};
+    const std::optional<std::string> befores[] = {std::nullopt, record("solo", "Unico")};
     for (const auto& before : befores) {
         std::remove(kDataFileName);
         Rubrica& form = start(before ? &*before : nullptr);
@@ -210,16 +210,16 @@ TEST_F(PhoneBookTest, DeletingTheOnlyRecordLeavesOneBlankRecord) {
 }
 
 TEST_F(PhoneBookTest, AStaleScratchFileDoesNotLeakIntoTheResult) {
-    writeFile(kScratchFileName, rec("vecchio") + rec("vecchio") + rec("vecchio"));
-    Rubrica& form = start(rec("1") + rec("2"));
+    writeFile(kScratchFileName, record("vecchio") + record("vecchio") + record("vecchio"));
+    Rubrica& form = start(record("1") + record("2"));
     dialogs.answers = {Risposta::Si};
     form.cmdCancellaClick();
-    EXPECT_EQ(data(), rec("2"));
+    EXPECT_EQ(data(), record("2"));
     EXPECT_FALSE(fileExists(kScratchFileName));
 }
 
 TEST_F(PhoneBookTest, AnOrphanedScratchFileIsAdoptedAtStartUp) {
-    writeFile(kScratchFileName, rec("333", "Salvato") + rec("444"));
+    writeFile(kScratchFileName, record("333", "Salvato") + record("444"));
     start();
     EXPECT_EQ(view.title, u"Record  1/ 2");
     EXPECT_EQ(shown(Casella::txtChiamoro), u"Salvato");
@@ -229,7 +229,7 @@ TEST_F(PhoneBookTest, AnOrphanedScratchFileIsAdoptedAtStartUp) {
 // One program per phone book ---------------------------------------------------
 
 TEST_F(PhoneBookTest, ASecondCopyIsRefusedAndTouchesNothing) {
-    Rubrica& first = start(rec("1"));
+    Rubrica& first = start(record("1"));
     FakeView otherView;
     ScriptedDialogs otherDialogs;
     writeFile(kScratchFileName, "orfano");

@@ -7,8 +7,8 @@
 namespace {
 
 std::string phoneBook() {
-    return rec("0612345", "Rossi") + rec("333", "Rossi Mario") + rec("  777  ", "Bianchi") +
-           rec("888", "ROSSI") + rec("999", "Citt\xE0 Alta") + rec("111", "Stra\xDF" "e");
+    return record("0612345", "Rossi") + record("333", "Rossi Mario") + record("  777  ", "Bianchi") +
+           record("888", "ROSSI") + record("999", "Citt\xE0 Alta") + record("111", "Stra\xDF" "e");
 }
 
 class SearchTest : public PhoneBookTest {
@@ -105,7 +105,7 @@ TEST_F(SearchTest, AnEmptyOrCancelledInputDoesNothingButMoveTheFocus) {
 TEST_F(SearchTest, AMatchSavesTheShownRecordFirst) {
     type(Casella::txtCommenti, u"nota");
     byName(u"bianchi");
-    EXPECT_EQ(data().substr(0, 180), rec("0612345", "Rossi", "nota"));
+    EXPECT_EQ(data().substr(0, 180), record("0612345", "Rossi", "nota"));
     // The edits are not searched: the file still held the old values.
     type(Casella::txtChiamoro, u"Verdi");
     byName(u"verdi");
@@ -117,7 +117,7 @@ TEST_F(SearchTest, FindingTheShownRecordSavesItAndShowsItAgainTrimmed) {
     byName(u"rossi");
     EXPECT_EQ(view.title, u"Record  1/ 6");
     EXPECT_EQ(shown(Casella::txtCommenti), u"con spazi");
-    EXPECT_EQ(data().substr(0, 180), rec("0612345", "Rossi", "  con spazi  "));
+    EXPECT_EQ(data().substr(0, 180), record("0612345", "Rossi", "  con spazi  "));
 }
 
 TEST_F(SearchTest, TheBusyPointerShowsOnlyWhileTheFileIsScanned) {

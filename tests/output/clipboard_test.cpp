@@ -1,5 +1,6 @@
 #include "output/contacttext.h"
-#include "phonebookwindow.h"
+#include "support/records.h"
+#include "support/tempdir.h"
 #include "xsession.h"
 
 #include <QElapsedTimer>

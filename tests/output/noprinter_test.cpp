@@ -4,21 +4,17 @@
 
 #include <QPrinterInfo>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace {
 
-// Runs against a print server without any printer (cups-fixture.sh
-// start-empty), reached through CUPS_SERVER.
+// Runs against the build tree's print server without any printer.
 class NoDefaultPrinter : public InTempDir {
 protected:
     void SetUp() override {
         InTempDir::SetUp();
-        if (geteuid() != 0) {
-            GTEST_SKIP() << "the print server is set up only when the tests run as root";
-        }
         ASSERT_TRUE(QPrinterInfo::availablePrinterNames().isEmpty())
-            << "expected a print server without printers at " << qgetenv("CUPS_SERVER").data();
+            << "expected the print server without printers at " << qgetenv("CUPS_SERVER").data()
+            << " (ctest starts it: output.noprinter.start)";
     }
 };
 

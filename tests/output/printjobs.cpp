@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 
 QString runTool(const QString& program, const QStringList& arguments, int* exitCode) {
     QProcess process;
@@ -42,9 +43,15 @@ QStringList PdfFolder::waitForDocuments(QString* error) const {
         }
         QThread::msleep(20);
     }
-    QStringList documents;
+    // The printer names each document PDF-JOBID.
     const QDir folder(path_);
-    for (const QString& name : folder.entryList({"*.pdf"}, QDir::Files, QDir::Name)) {
+    QStringList names = folder.entryList({"PDF-*"}, QDir::Files);
+    names.removeIf([](const QString& name) { return name.endsWith(QStringLiteral(".part")); });
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.mid(4).toInt() < b.mid(4).toInt();
+    });
+    QStringList documents;
+    for (const QString& name : names) {
         documents << folder.filePath(name);
     }
     if (documents.isEmpty()) {

@@ -3,14 +3,15 @@
 #include <QString>
 #include <QStringList>
 
-// Helpers for the tests that print through a real CUPS server onto the
-// cups-pdf printer and read the PDF back.
+// Helpers for the tests that print through the build tree's print server and
+// read back the PDF that reached its printer.
 
 // Runs a tool and returns its standard output; `exitCode` gets its status
 // (-1 if it could not be started).
 QString runTool(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
 
-// The folder the cups-pdf printer writes into, as the test fixture set it up.
+// The folder where the print server's printer "PDF" leaves each job's
+// document, as the program sent it.
 class PdfFolder {
 public:
     explicit PdfFolder(QString path) : path_(std::move(path)) {}
@@ -21,8 +22,8 @@ public:
     void clear() const;
 
     // Waits until the printer's queue is empty, then returns the documents in
-    // the folder, sorted by name. An empty list with `error` set if the queue
-    // does not drain.
+    // the folder, in the order they were printed. An empty list with `error`
+    // set if the queue does not drain.
     QStringList waitForDocuments(QString* error) const;
 
 private:

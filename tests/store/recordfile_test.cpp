@@ -10,16 +10,10 @@
 #include "store/recordfile.h"
 #include "store/uppercase.h"
 #include "support/faultyfs.h"
+#include "support/records.h"
 #include "support/tempdir.h"
 
 namespace {
-
-// 180 bytes of a record with the given (Windows-1252) field bytes.
-std::string rec(const std::string& numero, const std::string& nome = "",
-                const std::string& commenti = "") {
-    return numero + std::string(40 - numero.size(), ' ') + nome +
-           std::string(40 - nome.size(), ' ') + commenti + std::string(100 - commenti.size(), ' ');
-}
 
 Contatto contact(const std::u16string& numero, const std::u16string& nome = u"",
                  const std::u16string& commenti = u"") {
@@ -66,7 +60,7 @@ TEST_F(RecordFileTest, OpenCreatesAMissingFileEmpty) {
 }
 
 TEST_F(RecordFileTest, ReadsRecordsAndPadsAPartialLastOne) {
-    writeFile(kDataFileName, rec("111", "Anna") + rec("222", "Bruno", "x\r\ny") + "333   Carl");
+    writeFile(kDataFileName, record("111", "Anna") + record("222", "Bruno", "x\r\ny") + "333   Carl");
     RecordFile file(fs);
     ASSERT_TRUE(file.open(kDataFileName).ok());
     Contatto record;
@@ -79,12 +73,12 @@ TEST_F(RecordFileTest, ReadsRecordsAndPadsAPartialLastOne) {
 }
 
 TEST_F(RecordFileTest, WritesRecordNAtItsOffsetAndSyncs) {
-    writeFile(kDataFileName, rec("1") + rec("2") + rec("3"));
+    writeFile(kDataFileName, record("1") + record("2") + record("3"));
     FaultyFileSystem counting;
     RecordFile file(counting);
     ASSERT_TRUE(file.open(kDataFileName).ok());
     ASSERT_TRUE(file.write(2, contact(u"0612345678", u"Zoë", u"a\r\nb")).ok());
-    EXPECT_EQ(readFile(kDataFileName), rec("1") + rec("0612345678", "Zo\xEB", "a\r\nb") + rec("3"));
+    EXPECT_EQ(readFile(kDataFileName), record("1") + record("0612345678", "Zo\xEB", "a\r\nb") + record("3"));
     EXPECT_EQ(counting.count("fdatasync"), 1);
     ASSERT_TRUE(file.write(4, Contatto{}).ok());
     EXPECT_EQ(readFile(kDataFileName).size(), 720u);
@@ -93,16 +87,16 @@ TEST_F(RecordFileTest, WritesRecordNAtItsOffsetAndSyncs) {
 
 TEST_F(RecordFileTest, AWritePastADamagedEndLeavesSpacesNotZeros) {
     // 450 bytes count as 2 records; record 2 is partial and record 3 starts past the end.
-    writeFile(kDataFileName, rec("1") + rec("2") + std::string(90, 'z'));
-    writeFile("short", rec("1") + std::string(100, 'y'));
+    writeFile(kDataFileName, record("1") + record("2") + std::string(90, 'z'));
+    writeFile("short", record("1") + std::string(100, 'y'));
     RecordFile damaged(fs);
     ASSERT_TRUE(damaged.open("short").ok());
     ASSERT_TRUE(damaged.write(3, contact(u"3")).ok());
-    EXPECT_EQ(readFile("short"), rec("1") + std::string(100, 'y') + std::string(80, ' ') + rec("3"));
+    EXPECT_EQ(readFile("short"), record("1") + std::string(100, 'y') + std::string(80, ' ') + record("3"));
 }
 
 TEST_F(RecordFileTest, AFailedAppendIsCutBackToThePreviousLength) {
-    const std::string before = rec("1") + rec("2");
+    const std::string before = record("1") + record("2");
     for (const char* how : {"short-then-ENOSPC", "EIO", "fdatasync"}) {
         writeFile(kDataFileName, before);
         FaultyFileSystem faulty;
@@ -145,7 +139,7 @@ TEST_F(RecordFileTest, ReportsWhichOperationFailedAndWhy) {
 
 namespace {
 
-std::string threeRecords() { return rec("1", "uno") + rec("2", "due") + rec("3", "tre"); }
+std::string threeRecords() { return record("1", "uno") + record("2", "due") + record("3", "tre"); }
 
 } // namespace
 
@@ -154,9 +148,9 @@ TEST_F(RecordFileTest, RemoveRecordRewritesTheFileWithoutIt) {
         std::int32_t n;
         std::string after;
     } cases[] = {
-        {1, rec("2", "due") + rec("3", "tre")},
-        {2, rec("1", "uno") + rec("3", "tre")},
-        {3, rec("1", "uno") + rec("2", "due")},
+        {1, record("2", "due") + record("3", "tre")},
+        {2, record("1", "uno") + record("3", "tre")},
+        {3, record("1", "uno") + record("2", "due")},
     };
     for (const auto& c : cases) {
         writeFile(kDataFileName, threeRecords());
@@ -170,12 +164,12 @@ TEST_F(RecordFileTest, RemoveRecordRewritesTheFileWithoutIt) {
         // The object now reaches the new file.
         EXPECT_EQ(file.length(), 360);
         ASSERT_TRUE(file.write(1, contact(u"nuovo")).ok());
-        EXPECT_EQ(readFile(kDataFileName).substr(0, 180), rec("nuovo"));
+        EXPECT_EQ(readFile(kDataFileName).substr(0, 180), record("nuovo"));
     }
 }
 
 TEST_F(RecordFileTest, RemovingTheOnlyRecordLeavesAnEmptyFile) {
-    for (const std::string& before : {std::string(), rec("solo")}) {
+    for (const std::string& before : {std::string(), record("solo")}) {
         writeFile(kDataFileName, before);
         FolderLock folder(fs);
         ASSERT_TRUE(folder.acquire().ok());
@@ -187,24 +181,24 @@ TEST_F(RecordFileTest, RemovingTheOnlyRecordLeavesAnEmptyFile) {
 }
 
 TEST_F(RecordFileTest, RemoveRecordPadsAPartialRecordItCopies) {
-    writeFile(kDataFileName, rec("1") + rec("2") + "abc"); // 363 bytes: 2 records
+    writeFile(kDataFileName, record("1") + record("2") + "abc"); // 363 bytes: 2 records
     FolderLock folder(fs);
     ASSERT_TRUE(folder.acquire().ok());
     RecordFile file(fs);
     ASSERT_TRUE(file.open(kDataFileName).ok());
     ASSERT_TRUE(file.removeRecord(1, 2, folder).ok());
-    EXPECT_EQ(readFile(kDataFileName), rec("2"));
+    EXPECT_EQ(readFile(kDataFileName), record("2"));
 }
 
 TEST_F(RecordFileTest, AStaleScratchFileDoesNotLeakIntoTheResult) {
     writeFile(kDataFileName, threeRecords());
-    writeFile(kScratchFileName, rec("vecchio") + rec("vecchio") + rec("vecchio") + rec("vecchio"));
+    writeFile(kScratchFileName, record("vecchio") + record("vecchio") + record("vecchio") + record("vecchio"));
     FolderLock folder(fs);
     ASSERT_TRUE(folder.acquire().ok());
     RecordFile file(fs);
     ASSERT_TRUE(file.open(kDataFileName).ok());
     ASSERT_TRUE(file.removeRecord(2, 3, folder).ok());
-    EXPECT_EQ(readFile(kDataFileName), rec("1", "uno") + rec("3", "tre"));
+    EXPECT_EQ(readFile(kDataFileName), record("1", "uno") + record("3", "tre"));
 }
 
 TEST_F(RecordFileTest, TheNewFileKeepsTheDataFilePermissions) {
@@ -262,7 +256,7 @@ TEST_F(RecordFileTest, AFailureAfterTheRenameIsReportedWithTheNewFileInPlace) {
     const Status status = file.removeRecord(1, 3, folder);
     EXPECT_EQ(status.operation, FileOperation::Sync);
     EXPECT_EQ(status.file, ".");
-    EXPECT_EQ(readFile(kDataFileName), rec("2", "due") + rec("3", "tre"));
+    EXPECT_EQ(readFile(kDataFileName), record("2", "due") + record("3", "tre"));
 }
 
 // The folder lock and the scratch file left by an interrupted deletion -------
@@ -277,24 +271,24 @@ TEST_F(RecordFileTest, OnlyOneLockOnAFolder) {
 }
 
 TEST_F(RecordFileTest, AnOrphanedScratchFileBecomesTheDataFile) {
-    writeFile(kScratchFileName, rec("salvato"));
+    writeFile(kScratchFileName, record("salvato"));
     FolderLock folder(fs);
     ASSERT_TRUE(folder.acquire().ok());
     ASSERT_TRUE(adoptOrphanedScratchFile(fs, folder).ok());
-    EXPECT_EQ(readFile(kDataFileName), rec("salvato"));
+    EXPECT_EQ(readFile(kDataFileName), record("salvato"));
     EXPECT_FALSE(fileExists(kScratchFileName));
 
     // With a data file present the scratch file is stale and stays for deletion to remove.
-    writeFile(kScratchFileName, rec("vecchio"));
+    writeFile(kScratchFileName, record("vecchio"));
     ASSERT_TRUE(adoptOrphanedScratchFile(fs, folder).ok());
-    EXPECT_EQ(readFile(kDataFileName), rec("salvato"));
+    EXPECT_EQ(readFile(kDataFileName), record("salvato"));
 }
 
 // Search ----------------------------------------------------------------------
 
 TEST_F(RecordFileTest, FindComparesTheWholeTrimmedUpperCasedField) {
-    writeFile(kDataFileName, rec("  333 ", "Rossi") + rec("444", "Rossi Mario") +
-                                 rec("555", "ROSSI") + rec("666", "Stra\xDF" "e"));
+    writeFile(kDataFileName, record("  333 ", "Rossi") + record("444", "Rossi Mario") +
+                                 record("555", "ROSSI") + record("666", "Stra\xDF" "e"));
     RecordFile file(fs);
     ASSERT_TRUE(file.open(kDataFileName).ok());
     const auto find = [&](Campo field, const std::u16string& key, std::int32_t total = 4) {
@@ -340,7 +334,7 @@ void expectByteSearchAgreesWithDecoding(const char* locale) {
     std::string bytes;
     for (int b = 0; b < 256; ++b) {
         const std::string one(1, static_cast<char>(b));
-        bytes += rec(one, "x" + one + "y");
+        bytes += record(one, "x" + one + "y");
     }
     writeFile(kDataFileName, bytes);
     RecordFile file(posixFileSystem());
@@ -376,7 +370,7 @@ TEST_F(RecordFileTest, FindCrossesTheBlocksItReadsTheFileIn) {
     const int total = 2 * 4096 + 3;
     std::string bytes;
     for (int i = 1; i <= total; ++i) {
-        bytes += rec(std::to_string(i));
+        bytes += record(std::to_string(i));
     }
     writeFile(kDataFileName, bytes + "coda"); // and a partial record at the end
     RecordFile file(fs);

@@ -2,7 +2,7 @@
 // into the boxes: stored by the code-page rules, shown back, never interpreted.
 
 #include "ui/limitedtextedit.h"
-#include "windowtest.h"
+#include "support/windowtest.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,7 +2,7 @@
 // the buttons' pointers, keys that must do nothing, the output commands and
 // the end of the program after a failure.
 
-#include "windowtest.h"
+#include "support/windowtest.h"
 
 #include <QClipboard>
 #include <QCursor>
@@ -248,9 +248,8 @@ TEST_F(BehaviourTest, CopyTakesTheBoxesAsTheyStandWithoutSaving) {
 }
 
 TEST_F(BehaviourTest, PrintingWithoutAPrinterSaysSoAndGoesOn) {
-    if (!QPrinterInfo::defaultPrinter().isNull()) {
-        GTEST_SKIP() << "this machine has a default printer";
-    }
+    // main() points the print system at a server that is not there.
+    ASSERT_TRUE(QPrinterInfo::defaultPrinter().isNull());
     openOnRecord4();
     edit();
     QWidget* focus = QApplication::focusWidget();

@@ -2,7 +2,7 @@
 // text, and what each answer returns.
 
 #include "ui/qtdialogs.h"
-#include "windowtest.h"
+#include "support/windowtest.h"
 
 #include <QCloseEvent>
 #include <QDialogButtonBox>

@@ -2,7 +2,7 @@
 // the comments counting two) and the CR LF line breaks the logic sees.
 
 #include "ui/limitedtextedit.h"
-#include "windowtest.h"
+#include "support/windowtest.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

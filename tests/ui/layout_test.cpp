@@ -2,7 +2,7 @@
 // geometry, captions, fonts, colours, tooltips, stacking and tab order.
 
 #include "ui/frameshape.h"
-#include "windowtest.h"
+#include "support/windowtest.h"
 
 #include <QDialog>
 #include <QFontInfo>

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -18,10 +19,19 @@ void WindowTest::open() {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
 }
 
+void WindowTest::open(const std::string& data) {
+    writeFile("Chiamoro.DAT", data);
+    open();
+}
+
 void WindowTest::TearDown() {
     finished.reset();
     window.reset();
     InTempDir::TearDown();
+}
+
+void WindowTest::click(const char* name) const {
+    QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton);
 }
 
 void WindowTest::movePointer(QPoint pos) {
@@ -31,15 +41,6 @@ void WindowTest::movePointer(QPoint pos) {
 void WindowTest::movePointerOver(const char* name) {
     QWidget* target = control(name);
     movePointer(target->mapTo(window.get(), target->rect().center()));
-}
-
-std::string record(const std::string& numero, const std::string& nome,
-                   const std::string& commenti) {
-    const auto field = [](std::string text, std::size_t width) {
-        text.resize(width, ' ');
-        return text;
-    };
-    return field(numero, 40) + field(nome, 40) + field(commenti, 100);
 }
 
 QImage render(QWidget* widget) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/fakes.h"
+#include "support/records.h"
 #include "support/tempdir.h"
 #include "ui/frmchiamoro.h"
 
@@ -21,12 +22,17 @@ protected:
 
     // Creates, loads and shows the window.
     void open();
+    // The same on a data file holding `data`.
+    void open(const std::string& data);
 
     template <typename Control = QWidget> Control* control(const char* name) const {
         auto* found = window->findChild<Control*>(QLatin1String(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
+
+    // Clicks a button with the mouse, as the user does.
+    void click(const char* name) const;
 
     // Moves the pointer to `pos` (window coordinates), as a user would.
     void movePointer(QPoint pos);
@@ -36,9 +42,6 @@ protected:
     std::unique_ptr<frmChiamoro> window;
     std::unique_ptr<QSignalSpy> finished;
 };
-
-// A record of the data file: number, name and comments, each padded with spaces.
-std::string record(const std::string& numero, const std::string& nome, const std::string& commenti);
 
 // The colour of the device pixel at the top left of logical pixel `pos` of a
 // rendering of `widget`, at the widget's device pixel ratio.
