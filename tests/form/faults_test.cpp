@@ -25,7 +25,9 @@ struct Scenario {
     std::optional<std::string> saved = std::nullopt;
 };
 
-std::string three() { return record("111", "Anna") + record("222", "Bruno") + record("333", "Carla"); }
+std::string three() {
+    return record("111", "Anna") + record("222", "Bruno") + record("333", "Carla");
+}
 
 void load(Rubrica& form, FakeView&) { form.formLoad(); }
 void loadAndEdit(Rubrica& form, FakeView& view) {
@@ -39,8 +41,10 @@ std::vector<Scenario> scenarios() {
         {"start-up", three(), std::nullopt, nothing, load},
         {"first start", std::nullopt, std::nullopt, nothing, load},
         {"start-up adopting a scratch file", std::nullopt, three(), nothing, load},
-        {"save", three(), std::nullopt, loadAndEdit, [](Rubrica& f, FakeView&) { f.cmdSuccessivoClick(); }},
-        {"new", three(), std::nullopt, loadAndEdit, [](Rubrica& f, FakeView&) { f.cmdNuovoClick(); },
+        {"save", three(), std::nullopt, loadAndEdit,
+         [](Rubrica& f, FakeView&) { f.cmdSuccessivoClick(); }},
+        {"new", three(), std::nullopt, loadAndEdit,
+         [](Rubrica& f, FakeView&) { f.cmdNuovoClick(); },
          record("111", "Anna Maria") + record("222", "Bruno") + record("333", "Carla")},
         {"new on a damaged file", three() + "xyz", std::nullopt, loadAndEdit,
          [](Rubrica& f, FakeView&) { f.cmdNuovoClick(); },
@@ -58,8 +62,10 @@ std::vector<Scenario> scenarios() {
              f.cmdSuccessivoClick();
          },
          [](Rubrica& f, FakeView&) { f.cmdCancellaClick(); }},
-        {"search", three(), std::nullopt, loadAndEdit, [](Rubrica& f, FakeView&) { f.command1Click(); }},
-        {"quit", three(), std::nullopt, loadAndEdit, [](Rubrica& f, FakeView&) { f.cmdEsciClick(); }},
+        {"search", three(), std::nullopt, loadAndEdit,
+         [](Rubrica& f, FakeView&) { f.command1Click(); }},
+        {"quit", three(), std::nullopt, loadAndEdit,
+         [](Rubrica& f, FakeView&) { f.cmdEsciClick(); }},
     };
 }
 

@@ -11,8 +11,8 @@
 namespace {
 
 std::string fiveRecords() {
-    return record("111", "Anna") + record("222", "Bruno") + record("333", "Carla") + record("444", "Dario") +
-           record("555", "Elena");
+    return record("111", "Anna") + record("222", "Bruno") + record("333", "Carla") +
+           record("444", "Dario") + record("555", "Elena");
 }
 
 // Moves from record 1 to record n with "Successivo".
@@ -46,7 +46,8 @@ TEST_F(PhoneBookTest, FirstStartCreatesAnEmptyFileAndShowsOneBlankRecord) {
 }
 
 TEST_F(PhoneBookTest, ShowsRecordOneTrimmedWithTheCountFromTheLength) {
-    start(record("  333 1234567 ", " Rossi", "riga\r\n due  ") + record("2") + std::string(90, ' '));
+    start(record("  333 1234567 ", " Rossi", "riga\r\n due  ") + record("2") +
+          std::string(90, ' '));
     EXPECT_EQ(view.title, u"Record  1/ 2"); // 450 bytes: 2.5 records rounds to 2
     EXPECT_EQ(shown(Casella::txtNome), u"333 1234567");
     EXPECT_EQ(shown(Casella::txtChiamoro), u"Rossi");

@@ -7,8 +7,10 @@
 namespace {
 
 std::string phoneBook() {
-    return record("0612345", "Rossi") + record("333", "Rossi Mario") + record("  777  ", "Bianchi") +
-           record("888", "ROSSI") + record("999", "Citt\xE0 Alta") + record("111", "Stra\xDF" "e");
+    return record("0612345", "Rossi") + record("333", "Rossi Mario") +
+           record("  777  ", "Bianchi") + record("888", "ROSSI") + record("999", "Citt\xE0 Alta") +
+           record("111", "Stra\xDF"
+                         "e");
 }
 
 class SearchTest : public PhoneBookTest {

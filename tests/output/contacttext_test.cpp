@@ -133,8 +133,9 @@ private:
 
 #define USE_LOCALE(name)                                                                           \
     ThreadLocale locale_guard(name);                                                               \
-    ASSERT_TRUE(locale_guard.ok()) << "locale " << name << " is missing from " CHIAMORO_TEST_LOCALES \
-                                   << " (ctest makes it: output.locales.make)"
+    ASSERT_TRUE(locale_guard.ok())                                                                 \
+        << "locale " << name << " is missing from " CHIAMORO_TEST_LOCALES                          \
+        << " (ctest makes it: output.locales.make)"
 
 std::tm at(int year, int month, int day, int hour, int minute, int second) {
     std::tm tm{};

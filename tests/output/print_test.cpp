@@ -14,7 +14,8 @@ protected:
     void SetUp() override {
         InTempDir::SetUp();
         ASSERT_EQ(QPrinterInfo::defaultPrinterName(), QStringLiteral("PDF"))
-            << "the build tree's print server is not running (ctest starts it: output.printers.start)";
+            << "the build tree's print server is not running (ctest starts it: "
+               "output.printers.start)";
         pdfs_.clear();
     }
 

@@ -1,6 +1,6 @@
 #include "output/contacttext.h"
-#include "support/windowtest.h"
 #include "printjobs.h"
+#include "support/windowtest.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,7 +22,8 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         ASSERT_EQ(QPrinterInfo::defaultPrinterName(), QStringLiteral("PDF"))
-            << "the build tree's print server is not running (ctest starts it: output.printers.start)";
+            << "the build tree's print server is not running (ctest starts it: "
+               "output.printers.start)";
         pdfs_.clear();
     }
 

@@ -1,17 +1,15 @@
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <clocale>
-#include <vector>
-
 #include "store/codepage.h"
 #include "store/recordfile.h"
 #include "store/uppercase.h"
 #include "support/faultyfs.h"
 #include "support/records.h"
 #include "support/tempdir.h"
+
+#include <cerrno>
+#include <clocale>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -60,7 +58,8 @@ TEST_F(RecordFileTest, OpenCreatesAMissingFileEmpty) {
 }
 
 TEST_F(RecordFileTest, ReadsRecordsAndPadsAPartialLastOne) {
-    writeFile(kDataFileName, record("111", "Anna") + record("222", "Bruno", "x\r\ny") + "333   Carl");
+    writeFile(kDataFileName,
+              record("111", "Anna") + record("222", "Bruno", "x\r\ny") + "333   Carl");
     RecordFile file(fs);
     ASSERT_TRUE(file.open(kDataFileName).ok());
     Contatto record;
@@ -78,7 +77,8 @@ TEST_F(RecordFileTest, WritesRecordNAtItsOffsetAndSyncs) {
     RecordFile file(counting);
     ASSERT_TRUE(file.open(kDataFileName).ok());
     ASSERT_TRUE(file.write(2, contact(u"0612345678", u"Zoë", u"a\r\nb")).ok());
-    EXPECT_EQ(readFile(kDataFileName), record("1") + record("0612345678", "Zo\xEB", "a\r\nb") + record("3"));
+    EXPECT_EQ(readFile(kDataFileName),
+              record("1") + record("0612345678", "Zo\xEB", "a\r\nb") + record("3"));
     EXPECT_EQ(counting.count("fdatasync"), 1);
     ASSERT_TRUE(file.write(4, Contatto{}).ok());
     EXPECT_EQ(readFile(kDataFileName).size(), 720u);
@@ -92,7 +92,8 @@ TEST_F(RecordFileTest, AWritePastADamagedEndLeavesSpacesNotZeros) {
     RecordFile damaged(fs);
     ASSERT_TRUE(damaged.open("short").ok());
     ASSERT_TRUE(damaged.write(3, contact(u"3")).ok());
-    EXPECT_EQ(readFile("short"), record("1") + std::string(100, 'y') + std::string(80, ' ') + record("3"));
+    EXPECT_EQ(readFile("short"),
+              record("1") + std::string(100, 'y') + std::string(80, ' ') + record("3"));
 }
 
 TEST_F(RecordFileTest, AFailedAppendIsCutBackToThePreviousLength) {
@@ -139,7 +140,9 @@ TEST_F(RecordFileTest, ReportsWhichOperationFailedAndWhy) {
 
 namespace {
 
-std::string threeRecords() { return record("1", "uno") + record("2", "due") + record("3", "tre"); }
+std::string threeRecords() {
+    return record("1", "uno") + record("2", "due") + record("3", "tre");
+}
 
 } // namespace
 
@@ -192,7 +195,8 @@ TEST_F(RecordFileTest, RemoveRecordPadsAPartialRecordItCopies) {
 
 TEST_F(RecordFileTest, AStaleScratchFileDoesNotLeakIntoTheResult) {
     writeFile(kDataFileName, threeRecords());
-    writeFile(kScratchFileName, record("vecchio") + record("vecchio") + record("vecchio") + record("vecchio"));
+    writeFile(kScratchFileName,
+              record("vecchio") + record("vecchio") + record("vecchio") + record("vecchio"));
     FolderLock folder(fs);
     ASSERT_TRUE(folder.acquire().ok());
     RecordFile file(fs);
@@ -288,7 +292,9 @@ TEST_F(RecordFileTest, AnOrphanedScratchFileBecomesTheDataFile) {
 
 TEST_F(RecordFileTest, FindComparesTheWholeTrimmedUpperCasedField) {
     writeFile(kDataFileName, record("  333 ", "Rossi") + record("444", "Rossi Mario") +
-                                 record("555", "ROSSI") + record("666", "Stra\xDF" "e"));
+                                 record("555", "ROSSI") +
+                                 record("666", "Stra\xDF"
+                                               "e"));
     RecordFile file(fs);
     ASSERT_TRUE(file.open(kDataFileName).ok());
     const auto find = [&](Campo field, const std::u16string& key, std::int32_t total = 4) {

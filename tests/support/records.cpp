@@ -1,8 +1,8 @@
 #include "records.h"
 
-#include <gtest/gtest.h>
-
 #include "store/contatto.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

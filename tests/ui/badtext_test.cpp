@@ -1,8 +1,8 @@
 // Text the data file cannot hold, or that could be taken for markup, pasted
 // into the boxes: stored by the code-page rules, shown back, never interpreted.
 
-#include "ui/limitedtextedit.h"
 #include "support/windowtest.h"
+#include "ui/limitedtextedit.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

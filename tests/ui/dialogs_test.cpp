@@ -1,8 +1,8 @@
 // The message and input boxes as Qt dialogs: buttons, icons, titles, plain
 // text, and what each answer returns.
 
-#include "ui/qtdialogs.h"
 #include "support/windowtest.h"
+#include "ui/qtdialogs.h"
 
 #include <QCloseEvent>
 #include <QDialogButtonBox>

@@ -1,8 +1,8 @@
 // Input limits of the contact boxes (40, 40 and 100 characters, a line break in
 // the comments counting two) and the CR LF line breaks the logic sees.
 
-#include "ui/limitedtextedit.h"
 #include "support/windowtest.h"
+#include "ui/limitedtextedit.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

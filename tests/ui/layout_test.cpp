@@ -1,8 +1,8 @@
 // The window and its nineteen controls against the layout tables: kinds,
 // geometry, captions, fonts, colours, tooltips, stacking and tab order.
 
-#include "ui/frameshape.h"
 #include "support/windowtest.h"
+#include "ui/frameshape.h"
 
 #include <QDialog>
 #include <QFontInfo>
