@@ -16,6 +16,8 @@
 #   print-server.sh stop DIR
 #       stops the scheduler of DIR and removes DIR and its socket.
 set -euo pipefail
+# The tools' answers are read below, in their own words.
+export LC_ALL=C
 
 readonly sbin=/usr/sbin
 readonly here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
