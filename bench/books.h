@@ -16,6 +16,11 @@ namespace books {
 // below ten million.
 std::string number(std::int32_t i);
 
+// An ASCII text, as typed into an input box.
+inline std::u16string widen(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
 // Searched for and never stored.
 inline constexpr const char* kMissingNumber = "+39 06 0000000";
 inline constexpr const char* kMissingName = "Nessuno Trovato";

@@ -7,22 +7,20 @@
 // Every benchmark works in its book's folder, as the program does in the
 // folder it is started from, and leaves the book as it found it.
 
+#include "books.h"
+#include "form/quietfakes.h"
+#include "form/rubrica.h"
+#include "store/recordfile.h"
+
 #include <benchmark/benchmark.h>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <exception>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
-
-#include "books.h"
-#include "form/rubrica.h"
-#include "quietwindow.h"
-#include "store/recordfile.h"
+#include <unistd.h>
 
 namespace {
 
@@ -40,9 +38,10 @@ void enterBook(std::int32_t records) {
 
 // The window, its dialogs and the phone book behind them, started as the program starts.
 struct Session {
-    QuietView view;
+    FakeView view;
     QuietDialogs dialogs;
-    Rubrica rubrica{view, dialogs};
+    FakeDesktop desktop;
+    Rubrica rubrica{view, dialogs, desktop};
 
     Session() { rubrica.formLoad(); }
 };

@@ -10,14 +10,13 @@
 // and every one that writes. The book keeps its number of contacts, not its
 // contents.
 
-#include <unistd.h>
+#include "books.h"
+#include "form/quietfakes.h"
+#include "form/rubrica.h"
 
 #include <cstdio>
 #include <string>
-
-#include "books.h"
-#include "form/rubrica.h"
-#include "quietwindow.h"
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -28,9 +27,10 @@ int main(int argc, char** argv) {
         std::perror(argv[1]);
         return 2;
     }
-    QuietView view;
+    FakeView view;
     QuietDialogs dialogs;
-    Rubrica rubrica(view, dialogs);
+    FakeDesktop desktop;
+    Rubrica rubrica(view, dialogs, desktop);
     rubrica.formLoad();
     const std::int32_t total = rubrica.totaleRecord();
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the phone-book logic needs of its window, and nothing more. Texts are
 // UTF-16; a line break in a box text is CR LF.
@@ -41,4 +43,20 @@ public:
     // Modal. The typed text, or the empty text when cancelled.
     virtual std::u16string inputBox(const std::u16string& prompt, const std::u16string& title) = 0;
     virtual void beep() = 0;
+};
+
+// What copying and printing the shown contact need of the desktop.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Empties the clipboard, then puts `text` on it as plain text.
+    virtual void copyText(const std::u16string& text) = 0;
+    // Prints `texts` as one document on the default printer, one text after
+    // the other from the top-left corner of the printable area: a CR LF in a
+    // text starts a new line, and the line is ended after each text. True once
+    // the print system has accepted the job; false on any failure, from a
+    // missing default printer to a refused job.
+    virtual bool print(const std::vector<std::u16string>& texts) = 0;
+    // The current local date and time.
+    virtual std::tm localTime() = 0;
 };

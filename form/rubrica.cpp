@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "form/contacttext.h"
 #include "form/errorreport.h"
 #include "store/uppercase.h"
 
@@ -34,8 +35,8 @@ std::u16string recordCaption(std::int32_t current, std::int32_t total) {
     return u"Record " + numberWithSign(current) + u"/" + numberWithSign(total);
 }
 
-Rubrica::Rubrica(View& view, Dialogs& dialogs, FileSystem& fs)
-    : view_(view), dialogs_(dialogs), fs_(fs), folder_(fs), NumeroFile(fs) {}
+Rubrica::Rubrica(View& view, Dialogs& dialogs, Desktop& desktop, FileSystem& fs)
+    : view_(view), dialogs_(dialogs), desktop_(desktop), fs_(fs), folder_(fs), NumeroFile(fs) {}
 
 bool Rubrica::check(const Status& status) {
     if (status.ok()) {
@@ -221,4 +222,33 @@ void Rubrica::search(Campo field, const std::u16string& prompt, const std::u16st
         dialogs_.messageBox(label + key + u" non trovato!", Stile::Ok);
     }
     view_.setFocus(focus);
+}
+
+// The copy and the print take the boxes as they stand, unsaved edits
+// included; neither saves, moves or changes the focus.
+
+void Rubrica::command2Click() {
+    if (ended_) {
+        return;
+    }
+    desktop_.copyText(clipboardText(view_.text(Casella::txtChiamoro), view_.text(Casella::txtNome),
+                                    view_.text(Casella::txtCommenti)));
+}
+
+void Rubrica::command3Click() {
+    if (ended_) {
+        return;
+    }
+    const std::vector<std::u16string> texts =
+        printTexts(view_.text(Casella::txtChiamoro), view_.text(Casella::txtNome),
+                   view_.text(Casella::txtCommenti), dateTimeText(desktop_.localTime()));
+    bool printed = false;
+    {
+        const Busy busy(view_);
+        printed = desktop_.print(texts);
+    }
+    // The one failure the program answers and survives.
+    if (!printed) {
+        dialogs_.messageBox(u"C'è un problema di stampa", Stile::Avviso, u"Errore di stampa");
+    }
 }

@@ -16,7 +16,7 @@
 // does nothing. The window reads ended() after each handler and closes down.
 class Rubrica {
 public:
-    Rubrica(View& view, Dialogs& dialogs, FileSystem& fs = posixFileSystem());
+    Rubrica(View& view, Dialogs& dialogs, Desktop& desktop, FileSystem& fs = posixFileSystem());
 
     // The form's load handler: opens the data file and shows record 1.
     void formLoad();
@@ -28,6 +28,8 @@ public:
     void cmdCancellaClick();    // delete the shown contact
     void cmdCercaClick();       // search by number
     void command1Click();       // search by name
+    void command2Click();       // copy the shown contact to the clipboard
+    void command3Click();       // print the shown contact
 
     bool ended() const { return ended_; }
     int exitStatus() const { return exitStatus_; }
@@ -46,6 +48,7 @@ private:
 
     View& view_;
     Dialogs& dialogs_;
+    Desktop& desktop_;
     FileSystem& fs_;
     FolderLock folder_;
     bool ended_ = false;

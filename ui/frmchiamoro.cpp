@@ -1,7 +1,5 @@
 #include "frmchiamoro.h"
 
-#include "output/contactoutput.h"
-#include "output/contacttext.h"
 #include "ui/frameshape.h"
 #include "ui/limitedtextedit.h"
 #include "ui/pointers.h"
@@ -18,7 +16,6 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
-#include <ctime>
 #include <iterator>
 #include <utility>
 
@@ -98,7 +95,7 @@ frmChiamoro::frmChiamoro(Dialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       ownDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
-      dialogs_(dialogs ? *dialogs : *ownDialogs_), rubrica_(*this, dialogs_) {
+      dialogs_(dialogs ? *dialogs : *ownDialogs_), rubrica_(*this, dialogs_, desktop_) {
     setObjectName(QStringLiteral("frmChiamoro"));
     installFontSubstitutes();
     setFont(makeFont(QStringLiteral("MS Sans Serif"), 8.25, false));
@@ -224,8 +221,8 @@ void frmChiamoro::createControls() {
     connect(cmdCancella, &QPushButton::clicked, this, [this] { run(&Rubrica::cmdCancellaClick); });
     connect(cmdCerca, &QPushButton::clicked, this, [this] { run(&Rubrica::cmdCercaClick); });
     connect(Command1, &QPushButton::clicked, this, [this] { run(&Rubrica::command1Click); });
-    connect(Command2, &QPushButton::clicked, this, &frmChiamoro::command2Click);
-    connect(Command3, &QPushButton::clicked, this, &frmChiamoro::command3Click);
+    connect(Command2, &QPushButton::clicked, this, [this] { run(&Rubrica::command2Click); });
+    connect(Command3, &QPushButton::clicked, this, [this] { run(&Rubrica::command3Click); });
 }
 
 QString frmChiamoro::infoText() {
@@ -262,30 +259,6 @@ void frmChiamoro::finish(int status) {
     exitStatus_ = status;
     hide();
     emit finished(status);
-}
-
-void frmChiamoro::command2Click() {
-    if (ended_) {
-        return;
-    }
-    copyToClipboard(clipboardText(txtChiamoro->text(), txtNome->text(), txtCommenti->textCrLf()));
-}
-
-void frmChiamoro::command3Click() {
-    if (ended_) {
-        return;
-    }
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const QStringList texts = printTexts(txtChiamoro->text(), txtNome->text(),
-                                         txtCommenti->textCrLf(), dateTimeText(local));
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool printed = printOnDefaultPrinter(texts);
-    QGuiApplication::restoreOverrideCursor();
-    if (!printed) {
-        dialogs_.messageBox(u"C'è un problema di stampa", Stile::Avviso, u"Errore di stampa");
-    }
 }
 
 void frmChiamoro::setClientHeight(int height) {

@@ -2,6 +2,7 @@
 
 #include "form/interfaces.h"
 #include "form/rubrica.h"
+#include "ui/qtdesktop.h"
 
 #include <QString>
 #include <QWidget>
@@ -68,12 +69,11 @@ private:
     void run(void (Rubrica::*handler)());
     void finish(int status);
     void setClientHeight(int height);
-    void command2Click();
-    void command3Click();
     QWidget* widgetOf(Casella box) const;
 
     std::unique_ptr<Dialogs> ownDialogs_;
     Dialogs& dialogs_;
+    QtDesktop desktop_;
     Rubrica rubrica_;
     bool ended_ = false;
     int exitStatus_ = 0;

@@ -1,4 +1,4 @@
-#include "output/contacttext.h"
+#include "form/contacttext.h"
 
 #include <clocale>
 #include <cstdlib>
@@ -6,98 +6,110 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 #include <string>
+#include <vector>
 
 namespace {
 
-const QString kRule = QStringLiteral("--------------------");
+const std::u16string kRule(20, u'-');
 
-std::string show(const QString& text) {
-    return text.toStdString();
+// The pieces of `text` between its CR LF pairs.
+std::vector<std::u16string> lines(const std::u16string& text) {
+    std::vector<std::u16string> pieces;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(u"\r\n", start)) != std::u16string::npos;
+         start = end + 2) {
+        pieces.push_back(text.substr(start, end - start));
+    }
+    pieces.push_back(text.substr(start));
+    return pieces;
 }
 
 // ---------------------------------------------------------------------------
 // Clipboard text
 
 TEST(ClipboardText, EmptyBoxesGiveTheFiftyFiveCharacterFrame) {
-    const QString text = clipboardText({}, {}, {});
-    EXPECT_EQ(text.size(), 55);
-    EXPECT_EQ(show(text), show(kRule + "\r\n\r\n\r\n\r\n\r\n\r\n" + kRule + "\r\n "));
+    const std::u16string text = clipboardText({}, {}, {});
+    EXPECT_EQ(text.size(), 55u);
+    EXPECT_EQ(text, kRule + u"\r\n\r\n\r\n\r\n\r\n\r\n" + kRule + u"\r\n ");
 }
 
 TEST(ClipboardText, NameComesFirstAndBoxTextsAreTakenAsTheyStand) {
     struct Case {
         const char* what;
-        QString nome, numero, commenti;
+        std::u16string nome, numero, commenti;
     };
     const Case cases[] = {
-        {"plain", "Mario Rossi", "333 1234567", "amico"},
-        {"blanks at both ends", "  Zoè Nicolò ", " 02 999 ", "  già  "},
-        {"line breaks in the comments", "Anna", "06 123", "riga uno\r\nriga due\r\n"},
-        {"full-width fields", QString(40, 'N'), QString(40, '9'), QString(100, 'c')},
-        {"characters outside Latin-1", "Łukasz €", "+39", "日本 😀"},
+        {"plain", u"Mario Rossi", u"333 1234567", u"amico"},
+        {"blanks at both ends", u"  Zoè Nicolò ", u" 02 999 ", u"  già  "},
+        {"line breaks in the comments", u"Anna", u"06 123", u"riga uno\r\nriga due\r\n"},
+        {"full-width fields", std::u16string(40, u'N'), std::u16string(40, u'9'),
+         std::u16string(100, u'c')},
+        {"characters outside Latin-1", u"Łukasz €", u"+39", u"日本 😀"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const QString expected = kRule + "\r\n" + c.nome + "\r\n\r\n" + c.numero + "\r\n\r\n" +
-                                 c.commenti + "\r\n" + kRule + "\r\n ";
-        EXPECT_EQ(show(clipboardText(c.nome, c.numero, c.commenti)), show(expected));
+        const std::u16string expected = kRule + u"\r\n" + c.nome + u"\r\n\r\n" + c.numero +
+                                        u"\r\n\r\n" + c.commenti + u"\r\n" + kRule + u"\r\n ";
+        EXPECT_EQ(clipboardText(c.nome, c.numero, c.commenti), expected);
     }
 }
 
 TEST(ClipboardText, ReadAsLinesEndsWithASingleBlankAndNoLineBreak) {
-    const QStringList lines =
-        clipboardText("Nome", "Numero", "uno\r\ndue").split(QStringLiteral("\r\n"));
-    const QStringList expected = {kRule, "Nome", "", "Numero", "", "uno", "due", kRule, " "};
-    EXPECT_EQ(lines, expected);
+    const std::vector<std::u16string> expected = {kRule,  u"Nome", u"",   u"Numero", u"",
+                                                  u"uno", u"due",  kRule, u" "};
+    EXPECT_EQ(lines(clipboardText(u"Nome", u"Numero", u"uno\r\ndue")), expected);
 }
 
 // ---------------------------------------------------------------------------
 // Printed texts
 
 TEST(PrintTexts, OneTextPerStepWithLabelsAndLineBreaks) {
-    const QStringList texts =
-        printTexts(" Zoè ", "333 1234567", "prima\r\nseconda", "07/03/2024 09:05:03");
-    const QStringList expected = {
-        "Nome:    Zoè \r\n",
-        "Numero:   333 1234567\r\n\r\n",
-        "Commenti:   \r\nprima\r\nseconda\r\n",
-        "#################################### 07/03/2024 09:05:03 #####",
+    const std::vector<std::u16string> texts =
+        printTexts(u" Zoè ", u"333 1234567", u"prima\r\nseconda", u"07/03/2024 09:05:03");
+    const std::vector<std::u16string> expected = {
+        u"Nome:    Zoè \r\n",
+        u"Numero:   333 1234567\r\n\r\n",
+        u"Commenti:   \r\nprima\r\nseconda\r\n",
+        u"#################################### 07/03/2024 09:05:03 #####",
     };
     ASSERT_EQ(texts.size(), expected.size());
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        EXPECT_EQ(show(texts[i]), show(expected[i])) << "step " << i + 1;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(texts[i], expected[i]) << "step " << i + 1;
     }
 }
 
 // The printer starts a new line at each CR LF and ends the line after each
 // text, so the page's lines are the CR LF pieces of the texts in turn.
-QStringList pageLines(const QStringList& texts) {
-    QStringList lines;
-    for (const QString& text : texts) {
-        lines += text.split(QStringLiteral("\r\n"));
+std::vector<std::u16string> pageLines(const std::vector<std::u16string>& texts) {
+    std::vector<std::u16string> page;
+    for (const std::u16string& text : texts) {
+        for (const std::u16string& line : lines(text)) {
+            page.push_back(line);
+        }
     }
-    return lines;
+    return page;
 }
 
 TEST(PrintTexts, MakeThePageWithItsEmptyLines) {
     struct Case {
         const char* what;
-        QString nome, numero, commenti;
-        QStringList commentLines;
+        std::u16string nome, numero, commenti;
+        std::vector<std::u16string> commentLines;
     };
     const Case cases[] = {
-        {"empty boxes", "", "", "", {""}},
-        {"one comment line", "Anna", "06 123", "amica", {"amica"}},
-        {"three comment lines", "Anna", "06 123", "uno\r\ndue\r\ntre", {"uno", "due", "tre"}},
-        {"comments ending in a line break", "Anna", "06 123", "uno\r\n", {"uno", ""}},
+        {"empty boxes", u"", u"", u"", {u""}},
+        {"one comment line", u"Anna", u"06 123", u"amica", {u"amica"}},
+        {"three comment lines", u"Anna", u"06 123", u"uno\r\ndue\r\ntre", {u"uno", u"due", u"tre"}},
+        {"comments ending in a line break", u"Anna", u"06 123", u"uno\r\n", {u"uno", u""}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        QStringList expected = {"Nome:   " + c.nome, "", "Numero:   " + c.numero, "", "",
-                                "Commenti:   "};
-        expected += c.commentLines;
-        expected += QStringList{"", QString(36, '#') + " 01/01/2024 #####"};
-        EXPECT_EQ(pageLines(printTexts(c.nome, c.numero, c.commenti, "01/01/2024")), expected);
+        std::vector<std::u16string> expected = {
+            u"Nome:   " + c.nome, u"", u"Numero:   " + c.numero, u"", u"", u"Commenti:   "};
+        expected.insert(expected.end(), c.commentLines.begin(), c.commentLines.end());
+        expected.push_back(u"");
+        expected.push_back(std::u16string(36, u'#') + u" 01/01/2024 #####");
+        EXPECT_EQ(pageLines(printTexts(c.nome, c.numero, c.commenti, u"01/01/2024")), expected);
     }
 }
 
@@ -157,26 +169,26 @@ std::tm at(int year, int month, int day, int hour, int minute, int second) {
 struct DateCase {
     const char* what;
     std::tm when;
-    const char* expected;
+    const char16_t* expected;
 };
 
 void expectDates(const DateCase* begin, const DateCase* end) {
     for (const DateCase* c = begin; c != end; ++c) {
         SCOPED_TRACE(c->what);
-        EXPECT_EQ(show(dateTimeText(c->when)), c->expected);
+        EXPECT_EQ(dateTimeText(c->when), c->expected);
     }
 }
 
 TEST(DateTimeText, ItalianShortDateAndTimeWithSeconds) {
     USE_LOCALE("it_IT.UTF-8");
     const DateCase cases[] = {
-        {"morning", at(2024, 3, 7, 9, 5, 3), "07/03/2024 09:05:03"},
-        {"afternoon", at(2024, 12, 31, 23, 59, 59), "31/12/2024 23:59:59"},
-        {"midnight: the date alone", at(2024, 3, 7, 0, 0, 0), "07/03/2024"},
-        {"one second after midnight", at(2024, 3, 7, 0, 0, 1), "07/03/2024 00:00:01"},
-        {"one minute after midnight", at(2024, 3, 7, 0, 1, 0), "07/03/2024 00:01:00"},
-        {"one hour after midnight", at(2024, 3, 7, 1, 0, 0), "07/03/2024 01:00:00"},
-        {"noon", at(2024, 3, 7, 12, 0, 0), "07/03/2024 12:00:00"},
+        {"morning", at(2024, 3, 7, 9, 5, 3), u"07/03/2024 09:05:03"},
+        {"afternoon", at(2024, 12, 31, 23, 59, 59), u"31/12/2024 23:59:59"},
+        {"midnight: the date alone", at(2024, 3, 7, 0, 0, 0), u"07/03/2024"},
+        {"one second after midnight", at(2024, 3, 7, 0, 0, 1), u"07/03/2024 00:00:01"},
+        {"one minute after midnight", at(2024, 3, 7, 0, 1, 0), u"07/03/2024 00:01:00"},
+        {"one hour after midnight", at(2024, 3, 7, 1, 0, 0), u"07/03/2024 01:00:00"},
+        {"noon", at(2024, 3, 7, 12, 0, 0), u"07/03/2024 12:00:00"},
     };
     expectDates(std::begin(cases), std::end(cases));
 }
@@ -185,21 +197,21 @@ TEST(DateTimeText, FollowsTheLocaleInUse) {
     {
         USE_LOCALE("C");
         const DateCase cases[] = {
-            {"C", at(2024, 3, 7, 9, 5, 3), "03/07/24 09:05:03"},
-            {"C at midnight", at(2024, 3, 7, 0, 0, 0), "03/07/24"},
+            {"C", at(2024, 3, 7, 9, 5, 3), u"03/07/24 09:05:03"},
+            {"C at midnight", at(2024, 3, 7, 0, 0, 0), u"03/07/24"},
         };
         expectDates(std::begin(cases), std::end(cases));
     }
     {
         USE_LOCALE("it_IT.UTF-8");
-        EXPECT_EQ(show(dateTimeText(at(2024, 3, 7, 9, 5, 3))), "07/03/2024 09:05:03");
+        EXPECT_EQ(dateTimeText(at(2024, 3, 7, 9, 5, 3)), u"07/03/2024 09:05:03");
     }
 }
 
 TEST(DateTimeText, DecodesTheLocalesOwnEncoding) {
     // Korean dates carry Hangul; this locale writes them in EUC-KR, not UTF-8.
     USE_LOCALE("ko_KR.EUC-KR");
-    EXPECT_EQ(show(dateTimeText(at(2024, 3, 7, 9, 5, 3))), "2024년 03월 07일 09시 05분 03초");
+    EXPECT_EQ(dateTimeText(at(2024, 3, 7, 9, 5, 3)), u"2024년 03월 07일 09시 05분 03초");
 }
 
 } // namespace

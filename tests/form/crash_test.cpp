@@ -40,7 +40,8 @@ Run runDying(const Image& before, const Command& setup, const Command& command, 
     dialogs.answers = {Risposta::Si};
     int first = 0;
     {
-        Rubrica form(view, dialogs, fs);
+        FakeDesktop desktop;
+        Rubrica form(view, dialogs, desktop, fs);
         setup(form, view);
         first = fs.calls();
         if (crashAt > 0) {
@@ -64,7 +65,8 @@ void restartAndCarryOn(const Image& disk, const std::string& expected, const std
     CrashFileSystem fs(disk);
     FakeView view;
     ScriptedDialogs dialogs;
-    Rubrica form(view, dialogs, fs);
+    FakeDesktop desktop;
+    Rubrica form(view, dialogs, desktop, fs);
     form.formLoad();
     ASSERT_FALSE(form.ended()) << what;
     ASSERT_EQ(dataOf(fs.image()), expected) << what;

@@ -16,7 +16,7 @@ protected:
     // Starts on `records` with file calls going through `faulty`.
     Rubrica& startFaulty(const std::string& records) {
         writeFile(kDataFileName, records);
-        form = std::make_unique<Rubrica>(view, dialogs, faulty);
+        form = std::make_unique<Rubrica>(view, dialogs, desktop, faulty);
         form->formLoad();
         return *form;
     }
@@ -61,8 +61,12 @@ TEST_F(FailureTest, AFailedSaveEndsTheProgramAndLaterClicksDoNothing) {
     form.cmdEsciClick();
     dialogs.answers = {Risposta::Si};
     form.cmdCancellaClick();
+    form.command2Click();
+    form.command3Click();
     EXPECT_EQ(faulty.count("pwrite"), writes);
     EXPECT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_TRUE(desktop.copied.empty());
+    EXPECT_TRUE(desktop.printed.empty());
 }
 
 TEST_F(FailureTest, AFailedSyncIsAFailedSave) {

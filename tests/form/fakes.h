@@ -1,36 +1,13 @@
 #pragma once
 
-#include <gtest/gtest.h>
+#include "form/interfaces.h"
+#include "quietfakes.h"
 
 #include <deque>
-#include <map>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "form/interfaces.h"
-
-// A window with just the three boxes, a title and the focus.
-class FakeView : public View {
-public:
-    std::u16string text(Casella box) const override {
-        const auto it = texts.find(box);
-        return it == texts.end() ? std::u16string() : it->second;
-    }
-    void setText(Casella box, const std::u16string& text) override { texts[box] = text; }
-    void setTitle(const std::u16string& text) override { title = text; }
-    void setFocus(Casella box) override { focus = box; }
-    void setBusy(bool on) override {
-        busy = on;
-        busyChanges.push_back(on);
-    }
-
-    std::map<Casella, std::u16string> texts;
-    std::u16string title;
-    std::optional<Casella> focus;
-    bool busy = false;
-    std::vector<bool> busyChanges;
-};
 
 // Dialogs answered from a script; every call is recorded in order.
 class ScriptedDialogs : public Dialogs {

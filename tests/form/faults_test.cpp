@@ -125,7 +125,8 @@ TEST_F(FaultTest, EveryFailedCallIsReportedAndLosesNothing) {
             FaultyFileSystem counting;
             FakeView view;
             ScriptedDialogs dialogs = answering();
-            Rubrica form(view, dialogs, counting);
+            FakeDesktop desktop;
+            Rubrica form(view, dialogs, desktop, counting);
             scenario.setup(form, view);
             first = counting.calls() + 1;
             scenario.command(form, view);
@@ -150,7 +151,8 @@ TEST_F(FaultTest, EveryFailedCallIsReportedAndLosesNothing) {
                     FakeView view;
                     ScriptedDialogs dialogs = answering();
                     {
-                        Rubrica form(view, dialogs, faulty);
+                        FakeDesktop desktop;
+                        Rubrica form(view, dialogs, desktop, faulty);
                         scenario.setup(form, view);
                         ASSERT_EQ(faulty.calls() + 1, first) << what;
                         if (kind.error == 0) {

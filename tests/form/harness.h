@@ -17,7 +17,7 @@ protected:
         if (records != nullptr) {
             writeFile(kDataFileName, *records);
         }
-        form = std::make_unique<Rubrica>(view, dialogs);
+        form = std::make_unique<Rubrica>(view, dialogs, desktop);
         form->formLoad();
         return *form;
     }
@@ -29,5 +29,6 @@ protected:
 
     FakeView view;
     ScriptedDialogs dialogs;
+    FakeDesktop desktop{&view};
     std::unique_ptr<Rubrica> form;
 };

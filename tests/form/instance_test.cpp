@@ -17,7 +17,8 @@ bool secondCopyRefused(std::string& why) {
     FakeView view;
     ScriptedDialogs dialogs;
     {
-        Rubrica second(view, dialogs, counting);
+        FakeDesktop secondDesktop;
+        Rubrica second(view, dialogs, secondDesktop, counting);
         second.formLoad();
         if (!second.ended() || second.exitStatus() == 0) {
             why = "the second copy started";
@@ -56,7 +57,8 @@ TEST_F(PhoneBookTest, ASecondCopyIsRefusedAtEveryStepOfADeletion) {
         EXPECT_TRUE(secondCopyRefused(why)) << "before " << call << ": " << why;
         ++checked;
     });
-    Rubrica first(view, dialogs, watched);
+    FakeDesktop firstDesktop;
+    Rubrica first(view, dialogs, firstDesktop, watched);
     first.formLoad();
     first.cmdSuccessivoClick();
     dialogs.answers = {Risposta::Si};
@@ -85,7 +87,8 @@ TEST_F(PhoneBookTest, ASecondProcessIsRefusedUntilTheFirstEnds) {
     if (child == 0) {
         FakeView childView;
         ScriptedDialogs childDialogs;
-        Rubrica first(childView, childDialogs);
+        FakeDesktop firstDesktop;
+        Rubrica first(childView, childDialogs, firstDesktop);
         first.formLoad();
         char byte = first.ended() ? 'n' : 'y';
         (void)!write(ready[1], &byte, 1);

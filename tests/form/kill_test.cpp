@@ -40,7 +40,8 @@ pid_t deleteInChild(int n) {
         const std::string number = std::to_string(100000 + n);
         dialogs.inputs = {std::u16string(number.begin(), number.end())};
         dialogs.answers = {Risposta::Si};
-        Rubrica form(view, dialogs);
+        FakeDesktop desktop;
+        Rubrica form(view, dialogs, desktop);
         form.formLoad();
         form.cmdCercaClick();
         form.cmdCancellaClick();

@@ -1,12 +1,11 @@
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "form/contacttext.h"
+#include "harness.h"
 
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <optional>
-
-#include "harness.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -235,7 +234,8 @@ TEST_F(PhoneBookTest, ASecondCopyIsRefusedAndTouchesNothing) {
     ScriptedDialogs otherDialogs;
     writeFile(kScratchFileName, "orfano");
     std::remove(kDataFileName); // even an orphan it could adopt stays where it is
-    Rubrica second(otherView, otherDialogs);
+    FakeDesktop secondDesktop;
+    Rubrica second(otherView, otherDialogs, secondDesktop);
     second.formLoad();
     EXPECT_TRUE(second.ended());
     EXPECT_NE(second.exitStatus(), 0);
@@ -255,4 +255,76 @@ TEST_F(PhoneBookTest, TheBusyPointerShowsWhileTheFileIsRewrittenNotWhileAsking) 
     dialogs.answers = {Risposta::Si};
     form.cmdCancellaClick();
     EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false}));
+}
+
+// Copy and print ----------------------------------------------------------------
+
+// On record 2 with every box edited and not saved, the focus in the name box.
+class CopyAndPrintTest : public PhoneBookTest {
+protected:
+    void SetUp() override {
+        PhoneBookTest::SetUp();
+        Rubrica& form = start(fiveRecords());
+        form.cmdSuccessivoClick();
+        type(Casella::txtNome, u" 06 999 ");
+        type(Casella::txtChiamoro, u"Bruno Zoè");
+        type(Casella::txtCommenti, u"ufficio\r\n  casa");
+        view.setFocus(Casella::txtChiamoro);
+        desktop.now.tm_year = 2024 - 1900;
+        desktop.now.tm_mon = 2;
+        desktop.now.tm_mday = 7;
+        desktop.now.tm_hour = 9;
+        desktop.now.tm_min = 5;
+        desktop.now.tm_sec = 3;
+    }
+
+    // Nothing saved, nothing moved.
+    void expectUntouched() {
+        EXPECT_EQ(data(), fiveRecords());
+        EXPECT_EQ(view.title, u"Record  2/ 5");
+        EXPECT_EQ(view.focus, Casella::txtChiamoro);
+        EXPECT_EQ(shown(Casella::txtChiamoro), u"Bruno Zoè");
+        EXPECT_FALSE(form->ended());
+    }
+};
+
+TEST_F(CopyAndPrintTest, CopyPutsTheBoxesAsTheyStandOnTheClipboard) {
+    form->command2Click();
+    form->command2Click();
+    const std::u16string expected = clipboardText(u"Bruno Zoè", u" 06 999 ", u"ufficio\r\n  casa");
+    EXPECT_EQ(desktop.copied, (std::vector<std::u16string>{expected, expected}));
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(desktop.printed.empty());
+    expectUntouched();
+}
+
+TEST_F(CopyAndPrintTest, PrintHandsTheFourTextsWithTheTimeUnderTheBusyPointer) {
+    form->command3Click();
+    ASSERT_EQ(desktop.printed.size(), 1u);
+    EXPECT_EQ(desktop.printed[0], printTexts(u"Bruno Zoè", u" 06 999 ", u"ufficio\r\n  casa",
+                                             dateTimeText(desktop.now)));
+    EXPECT_EQ(desktop.busyWhilePrinting, std::vector<bool>{true});
+    EXPECT_FALSE(view.busy);
+    EXPECT_TRUE(dialogs.calls.empty()); // a print that went through says nothing
+    EXPECT_TRUE(desktop.copied.empty());
+    expectUntouched();
+}
+
+TEST_F(CopyAndPrintTest, AFailedPrintIsReportedOnEveryClickAndTheProgramGoesOn) {
+    desktop.printerAccepts = false;
+    for (int click = 1; click <= 2; ++click) {
+        SCOPED_TRACE(click);
+        dialogs.calls.clear();
+        form->command3Click();
+        ASSERT_EQ(dialogs.calls.size(), 1u);
+        EXPECT_EQ(dialogs.calls[0].kind, "message");
+        EXPECT_EQ(dialogs.calls[0].text, u"C'è un problema di stampa");
+        EXPECT_EQ(dialogs.calls[0].style, Stile::Avviso);
+        EXPECT_EQ(dialogs.calls[0].title, std::optional<std::u16string>(u"Errore di stampa"));
+        EXPECT_FALSE(view.busy);
+        expectUntouched();
+    }
+    EXPECT_EQ(desktop.printed.size(), 2u);
+    form->cmdSuccessivoClick();
+    EXPECT_EQ(view.title, u"Record  3/ 5");
 }

@@ -1,4 +1,4 @@
-#include "output/contacttext.h"
+#include "form/contacttext.h"
 #include "support/records.h"
 #include "support/tempdir.h"
 #include "xsession.h"
@@ -172,8 +172,8 @@ protected:
     QString window_;
 };
 
-std::string bytes(const QString& text) {
-    return text.toUtf8().toStdString();
+std::string bytes(const std::u16string& text) {
+    return QString::fromStdU16String(text).toUtf8().toStdString();
 }
 
 TEST_F(CopiaContatto, EmptyBoxesGiveTheFiftyFiveCharacterFrame) {
@@ -199,10 +199,8 @@ TEST_F(CopiaContatto, BlanksAtBothEndsAndAccentedLettersArriveAsTheyAre) {
     xdotool({"key", "Home"});
     xdotool({"type", "--", "  "});
 
-    EXPECT_EQ(
-        copy().toStdString(),
-        bytes(clipboardText(QStringLiteral("  Zoè Nicolò  "), QStringLiteral("+39 333 1234567"),
-                            QStringLiteral("più tardi, 5 €\r\n  città: Forlì"))));
+    EXPECT_EQ(copy().toStdString(), bytes(clipboardText(u"  Zoè Nicolò  ", u"+39 333 1234567",
+                                                        u"più tardi, 5 €\r\n  città: Forlì")));
     EXPECT_EQ(readFile("Chiamoro.DAT"), data) << "the copy saved the record";
 }
 
@@ -216,8 +214,7 @@ TEST_F(CopiaContatto, UnsavedEditIsCopiedWhileTheFileKeepsTheOldRecord) {
     xdotool({"key", "ctrl+a"});
     xdotool({"type", "--", "347 0000000"});
 
-    const std::string expected = bytes(clipboardText(
-        QStringLiteral("Mario Rossi"), QStringLiteral("347 0000000"), QStringLiteral("ufficio")));
+    const std::string expected = bytes(clipboardText(u"Mario Rossi", u"347 0000000", u"ufficio"));
     EXPECT_EQ(copy().toStdString(), expected);
     // Twice in a row: the same text, and still nothing saved or moved.
     EXPECT_EQ(copy().toStdString(), expected);

@@ -1,5 +1,6 @@
+#include "form/contacttext.h"
 #include "output/contactoutput.h"
-#include "output/contacttext.h"
+#include "printjobs.h"
 #include "support/tempdir.h"
 
 #include <QPrinterInfo>
@@ -19,8 +20,7 @@ protected:
 };
 
 TEST_F(NoDefaultPrinter, PrintingFailsEveryTime) {
-    const QStringList texts = printTexts(QStringLiteral("Anna"), QStringLiteral("06 123"),
-                                         QStringLiteral("amica"), QStringLiteral("07/03/2024"));
+    const QStringList texts = qtTexts(printTexts(u"Anna", u"06 123", u"amica", u"07/03/2024"));
     EXPECT_FALSE(printOnDefaultPrinter(texts));
     EXPECT_FALSE(printOnDefaultPrinter(texts));
 }

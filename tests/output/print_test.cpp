@@ -1,5 +1,5 @@
+#include "form/contacttext.h"
 #include "output/contactoutput.h"
-#include "output/contacttext.h"
 #include "printjobs.h"
 #include "support/tempdir.h"
 
@@ -46,10 +46,10 @@ std::string show(const QStringList& lines) {
 }
 
 TEST_F(DefaultPrinter, PrintsTheContactLineByLineIn14Points) {
-    const QString closing = dateTimeText(morning());
-    ASSERT_TRUE(printOnDefaultPrinter(
-        printTexts(QStringLiteral("  Zoè Nicolò Àlvarez "), QStringLiteral("+39 333 1234567"),
-                   QStringLiteral("collega\r\n  di Mario\r\nùltima"), closing)));
+    const std::u16string closing = dateTimeText(morning());
+    ASSERT_TRUE(
+        printOnDefaultPrinter(qtTexts(printTexts(u"  Zoè Nicolò Àlvarez ", u"+39 333 1234567",
+                                                 u"collega\r\n  di Mario\r\nùltima", closing))));
     const QStringList documents = printed();
     ASSERT_EQ(documents.size(), 1);
     const QString pdf = documents.first();
@@ -66,7 +66,7 @@ TEST_F(DefaultPrinter, PrintsTheContactLineByLineIn14Points) {
         "di Mario",
         "ùltima",
         "",
-        "#################################### " + closing + " #####",
+        "#################################### " + QString::fromStdU16String(closing) + " #####",
     };
     EXPECT_EQ(show(words(lines)), show(expected));
     // Blanks at the start of a comment line are printed: the line is indented.
@@ -83,13 +83,14 @@ TEST_F(DefaultPrinter, PrintsTheContactLineByLineIn14Points) {
 }
 
 TEST_F(DefaultPrinter, EmptyBoxesStillGiveTheWholePage) {
-    ASSERT_TRUE(printOnDefaultPrinter(printTexts({}, {}, {}, dateTimeText(morning()))));
+    const QString closing = QString::fromStdU16String(dateTimeText(morning()));
+    ASSERT_TRUE(printOnDefaultPrinter(qtTexts(printTexts({}, {}, {}, dateTimeText(morning())))));
     const QStringList documents = printed();
     ASSERT_EQ(documents.size(), 1);
     const QStringList expected = {
         "Nome:", "", "Numero:",
         "",      "", "Commenti:",
-        "",      "", "#################################### " + dateTimeText(morning()) + " #####",
+        "",      "", "#################################### " + closing + " #####",
     };
     EXPECT_EQ(show(words(pdfLines(documents.first()))), show(expected));
 }

@@ -2,10 +2,20 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
+#include <cups/cups.h>
+
+QStringList qtTexts(const std::vector<std::u16string>& texts) {
+    QStringList list;
+    for (const std::u16string& text : texts) {
+        list << QString::fromStdU16String(text);
+    }
+    return list;
+}
 
 QString runTool(const QString& program, const QStringList& arguments, int* exitCode) {
     QProcess process;
@@ -17,6 +27,39 @@ QString runTool(const QString& program, const QStringList& arguments, int* exitC
             finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+OwnPrintServer::OwnPrintServer(const QString& folder, const QStringList& queues)
+    : folder_(folder), socket_(folder + QStringLiteral("/cups.sock")),
+      previous_(qgetenv("CUPS_SERVER")) {
+    QProcess script;
+    script.setProcessChannelMode(QProcess::MergedChannels);
+    script.start(QStringLiteral(CHIAMORO_PRINT_SERVER_SCRIPT),
+                 QStringList{"start", folder_, socket_} + queues);
+    if (!script.waitForFinished(60'000) || script.exitStatus() != QProcess::NormalExit ||
+        script.exitCode() != 0) {
+        error_ = QStringLiteral("print-server.sh start failed: ") +
+                 QString::fromLocal8Bit(script.readAll());
+        return;
+    }
+    // The program's requests and Qt's go to the server that libcups names;
+    // the tools the test runs read the environment.
+    qputenv("CUPS_SERVER", QFile::encodeName(socket_));
+    cupsSetServer(nullptr);
+}
+
+OwnPrintServer::~OwnPrintServer() {
+    stop();
+    qputenv("CUPS_SERVER", previous_);
+    cupsSetServer(nullptr);
+}
+
+void OwnPrintServer::stop() {
+    runTool(QStringLiteral(CHIAMORO_PRINT_SERVER_SCRIPT), {"stop", folder_});
+}
+
+QStringList OwnPrintServer::pendingJobs(const QString& queue) const {
+    return runTool(QStringLiteral("lpstat"), {"-o", queue}).split('\n', Qt::SkipEmptyParts);
 }
 
 void PdfFolder::clear() const {

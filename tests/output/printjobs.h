@@ -1,14 +1,46 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <string>
+#include <vector>
 
 // Helpers for the tests that print through the build tree's print server and
 // read back the PDF that reached its printer.
 
+// Texts as Qt holds them.
+QStringList qtTexts(const std::vector<std::u16string>& texts);
+
 // Runs a tool and returns its standard output; `exitCode` gets its status
 // (-1 if it could not be started).
 QString runTool(const QString& program, const QStringList& arguments, int* exitCode = nullptr);
+
+// A print server of the test's own, in `folder`, with the given queues (as
+// tests/support/print-server.sh takes them: "NAME:default:reject", ...), made
+// the one this process prints on for as long as the object lives.
+class OwnPrintServer {
+public:
+    OwnPrintServer(const QString& folder, const QStringList& queues);
+    ~OwnPrintServer();
+    OwnPrintServer(const OwnPrintServer&) = delete;
+    OwnPrintServer& operator=(const OwnPrintServer&) = delete;
+
+    // Empty once the server runs; otherwise what went wrong.
+    const QString& error() const { return error_; }
+
+    // Stops the server: from now on it cannot be reached.
+    void stop();
+
+    // The jobs waiting in `queue`, as "lpstat -o" lists them.
+    QStringList pendingJobs(const QString& queue) const;
+
+private:
+    QString folder_;
+    QString socket_;
+    QByteArray previous_;
+    QString error_;
+};
 
 // The folder where the print server's printer "PDF" leaves each job's
 // document, as the program sent it.

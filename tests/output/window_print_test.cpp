@@ -1,9 +1,10 @@
-#include "output/contacttext.h"
+#include "form/contacttext.h"
 #include "printjobs.h"
 #include "support/windowtest.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -33,7 +34,7 @@ protected:
 QString dateTimeAt(std::time_t when) {
     std::tm local{};
     localtime_r(&when, &local);
-    return dateTimeText(local);
+    return QString::fromStdU16String(dateTimeText(local));
 }
 
 TEST_F(StampaContatto, PrintsTheBoxesAsTheyStandWithTheDateAndTime) {
@@ -116,6 +117,76 @@ TEST_F(StampaContatto, EveryClickPrintsOneMoreDocument) {
         EXPECT_TRUE(lines[8].startsWith(QString(36, '#') + ' ')) << lines[8].toStdString();
     }
     EXPECT_TRUE(dialogs.calls.empty());
+}
+
+// "Stampa contatto" when the print system answers otherwise than by
+// printing at once.
+class PrintSystemAnswers : public WindowTest {
+protected:
+    const std::string data =
+        record(u"333 1234567", u"Anna", u"amica") + record(u"06 5551234", u"Bruno", u"");
+
+    // Opens the window on two contacts and edits the name without saving.
+    void openAndEdit() {
+        open(data);
+        control<QLineEdit>("txtChiamoro")->setText(QStringLiteral("Anna Maria"));
+        control<QLineEdit>("txtChiamoro")->setFocus();
+    }
+
+    // The click shows the print error and changes nothing else.
+    void expectTheMessageAndNothingElse() {
+        ASSERT_EQ(dialogs.calls.size(), 1u);
+        EXPECT_EQ(dialogs.calls[0].text, u"C'è un problema di stampa");
+        EXPECT_EQ(dialogs.calls[0].style, 48);
+        EXPECT_EQ(dialogs.calls[0].title, std::optional<std::u16string>(u"Errore di stampa"));
+        EXPECT_FALSE(window->hasEnded());
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Record  1/ 2"));
+        EXPECT_EQ(window->text(Casella::txtChiamoro), u"Anna Maria");
+        EXPECT_EQ(readFile("Chiamoro.DAT"), data);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    QString ownServerFolder() const { return QString::fromStdString(dir()) + "/print"; }
+};
+
+TEST_F(PrintSystemAnswers, ADefaultPrinterThatRefusesJobsGetsTheMessage) {
+    // The user's own default, on the build tree's print server.
+    qputenv("LPDEST", "Rifiuta");
+    openAndEdit();
+    click("Command3");
+    qunsetenv("LPDEST");
+    expectTheMessageAndNothingElse();
+    EXPECT_TRUE(runTool("lpstat", {"-o", "Rifiuta"}).isEmpty());
+}
+
+TEST_F(PrintSystemAnswers, AServerStoppedBeforeTheClickGetsTheMessage) {
+    OwnPrintServer server(ownServerFolder(), {"PDF:default"});
+    ASSERT_TRUE(server.error().isEmpty()) << server.error().toStdString();
+    openAndEdit();
+    server.stop();
+    click("Command3");
+    expectTheMessageAndNothingElse();
+}
+
+TEST_F(PrintSystemAnswers, APageThatCannotBeRenderedGetsTheMessage) {
+    // The page is laid out into a temporary file first: here the temporary
+    // folder is a file, which fails even for root.
+    writeFile("non-una-cartella", "");
+    qputenv("TMPDIR", QByteArray::fromStdString(dir() + "/non-una-cartella"));
+    openAndEdit();
+    click("Command3");
+    qunsetenv("TMPDIR");
+    expectTheMessageAndNothingElse();
+}
+
+TEST_F(PrintSystemAnswers, APausedPrinterKeepsTheJobForLaterAndSaysNothing) {
+    OwnPrintServer server(ownServerFolder(), {"Ferma:default:hold"});
+    ASSERT_TRUE(server.error().isEmpty()) << server.error().toStdString();
+    openAndEdit();
+    click("Command3");
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(server.pendingJobs("Ferma").size(), 1);
+    EXPECT_EQ(readFile("Chiamoro.DAT"), data);
 }
 
 } // namespace
