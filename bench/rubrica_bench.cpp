@@ -74,7 +74,7 @@ void search(benchmark::State& state, std::int32_t records, Campo field, const st
             std::int32_t expected) {
     enterBook(records);
     Session session;
-    session.dialogs.typed = widen(typed);
+    session.dialogs.typed = books::widen(typed);
     for (auto _ : state) {
         if (field == Campo::Numero) {
             session.rubrica.cmdCercaClick();

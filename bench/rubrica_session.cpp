@@ -34,11 +34,11 @@ int main(int argc, char** argv) {
     rubrica.formLoad();
     const std::int32_t total = rubrica.totaleRecord();
 
-    dialogs.typed = widen(books::kMissingNumber);
+    dialogs.typed = books::widen(books::kMissingNumber);
     rubrica.cmdCercaClick();
-    dialogs.typed = widen(books::kMissingName);
+    dialogs.typed = books::widen(books::kMissingName);
     rubrica.command1Click();
-    dialogs.typed = widen(books::kLastNameTyped);
+    dialogs.typed = books::widen(books::kLastNameTyped);
     rubrica.command1Click();
     rubrica.cmdPrecedenteClick();
     rubrica.cmdSuccessivoClick();
