@@ -2,15 +2,73 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QCommandLineParser>
+#include <QStringList>
 #include <cstdio>
 #include <xcb/xcb.h>
 
 namespace {
 
+// Exit statuses besides 0: a file failure reported by the window is 1.
+constexpr int kUsageError = 2;
+
+// The options of every Qt program, which QApplication takes for itself. They
+// are known here only so that they pass and their values are not taken for
+// stray arguments.
+const char* const kQtOptionsWithValue[] = {
+    "platform",      "platformpluginpath",
+    "platformtheme", "plugin",
+    "qmljsdebugger", "qwindowgeometry",
+    "geometry",      "qwindowtitle",
+    "title",         "qwindowicon",
+    "icon",          "session",
+    "display",       "name",
+    "visual",        "style",
+    "stylesheet",
+};
+const char* const kQtFlags[] = {"reverse", "widgetcount", "testability",
+                                "nograb",  "dograb",      "sync"};
+
+const char kHelp[] = R"(Uso: chiamoro [OPZIONE...]
+
+Rubrica telefonica personale: una finestra mostra un contatto alla volta,
+con il numero, il nome e i commenti.
+
+La rubrica è il file Chiamoro.DAT della cartella corrente, cioè di quella da
+cui si avvia il programma; se manca, viene creato vuoto. Dal menu delle
+applicazioni la cartella è quella personale (~/Chiamoro.DAT). Una sola copia
+del programma alla volta può tenere aperta la rubrica di una cartella.
+
+Opzioni:
+  -h, --help       mostra questo aiuto ed esce
+  -v, --version    mostra il nome e la versione del programma ed esce
+
+Valgono anche le opzioni comuni dei programmi Qt, per esempio
+-platform offscreen o -style Fusion.
+)";
+
+// An option as the user typed it, for a message: "--bogus", "-x".
+QString asTyped(const QStringList& arguments, const QString& name) {
+    for (const QString& argument : arguments) {
+        const QString bare = argument.section(QLatin1Char('='), 0, 0);
+        if (bare == "-" + name || bare == "--" + name) {
+            return bare;
+        }
+    }
+    return name;
+}
+
+int usageError(const QString& what) {
+    std::fprintf(stderr, "chiamoro: %s; \"chiamoro --help\" elenca le opzioni\n",
+                 what.toLocal8Bit().constData());
+    return kUsageError;
+}
+
 // Qt aborts with a long message when it finds no display. Say it in one line
 // instead, with the way to start the program without a screen.
-bool displayAvailable(const char* program) {
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+bool displayAvailable(const char* program, const QString& platformOption) {
+    const QByteArray platform =
+        platformOption.isEmpty() ? qgetenv("QT_QPA_PLATFORM") : platformOption.toLocal8Bit();
     if (!platform.isEmpty() && !platform.startsWith("xcb")) {
         return true; // the user chose another platform
     }
@@ -40,11 +98,49 @@ bool displayAvailable(const char* program) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (!displayAvailable(argc > 0 ? argv[0] : "chiamoro")) {
-        return 2;
+    // The command line is read before Qt starts: help and version need no
+    // display, and a mistyped option touches nothing.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version(QStringList{"v", "version"});
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const char* name : kQtOptionsWithValue) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), "valore"));
+    }
+    for (const char* name : kQtFlags) {
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    }
+    if (!parser.parse(arguments)) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            return usageError("opzione sconosciuta: " +
+                              asTyped(arguments, parser.unknownOptionNames().first()));
+        }
+        return usageError("manca il valore di un'opzione: " + arguments.last());
+    }
+    if (parser.isSet(help)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("Chiamoro %s\n", CHIAMORO_VERSION);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return usageError("argomento inatteso: " + parser.positionalArguments().first());
+    }
+
+    if (!displayAvailable(argc > 0 ? argv[0] : "chiamoro", parser.value("platform"))) {
+        return kUsageError;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Chiamoro"));
+    QApplication::setApplicationVersion(QStringLiteral(CHIAMORO_VERSION));
     // The window says when the program ends, and with which status.
     QApplication::setQuitOnLastWindowClosed(false);
 

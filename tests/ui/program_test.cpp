@@ -2,6 +2,8 @@
 
 #include "support/tempdir.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -15,10 +17,10 @@ struct Outcome {
     QString output;
 };
 
-Outcome start(const QProcessEnvironment& environment) {
+Outcome start(const QProcessEnvironment& environment, const QStringList& arguments = {}) {
     QProcess program;
     program.setProcessEnvironment(environment);
-    program.start(QStringLiteral(CHIAMORO_PROGRAM), {});
+    program.start(QStringLiteral(CHIAMORO_PROGRAM), arguments);
     EXPECT_TRUE(program.waitForFinished(20000));
     return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
             QString::fromLocal8Bit(program.readAllStandardError()),
@@ -52,6 +54,78 @@ TEST_F(ProgramTest, WithADisplayThatCannotBeReachedItSaysSo) {
     EXPECT_TRUE(run.errors.contains(":97")) << run.errors.toStdString();
     EXPECT_TRUE(run.errors.contains("xvfb-run")) << run.errors.toStdString();
     EXPECT_FALSE(fileExists("Chiamoro.DAT"));
+}
+
+// The command line, answered before any display or file is touched.
+
+bool folderIsEmpty() {
+    return QDir::current()
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+        .isEmpty();
+}
+
+TEST_F(ProgramTest, HelpAndVersionAnswerWithoutADisplay) {
+    for (const QString option : {"--version", "-v"}) {
+        const Outcome run = start(withoutDisplay(), {option});
+        EXPECT_EQ(run.exitCode, 0) << option.toStdString();
+        EXPECT_EQ(run.output, QStringLiteral("Chiamoro " CHIAMORO_VERSION "\n"));
+        EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+    }
+    for (const QString option : {"--help", "-h"}) {
+        const Outcome run = start(withoutDisplay(), {option});
+        EXPECT_EQ(run.exitCode, 0) << option.toStdString();
+        EXPECT_TRUE(run.errors.isEmpty()) << run.errors.toStdString();
+        for (const char* part :
+             {"Uso: chiamoro", "--help", "--version", "Chiamoro.DAT", "cartella corrente"}) {
+            EXPECT_TRUE(run.output.contains(part)) << part << " not in\n"
+                                                   << run.output.toStdString();
+        }
+    }
+    EXPECT_TRUE(folderIsEmpty());
+}
+
+TEST_F(ProgramTest, AMistakeOnTheCommandLineIsOneLineAndStatusTwo) {
+    const struct {
+        QStringList arguments;
+        const char* named;
+    } cases[] = {
+        {{"--bogus"}, "--bogus"},
+        {{"-x"}, "-x"},
+        {{"rubrica.dat"}, "rubrica.dat"},
+        {{"-platform"}, "-platform"}, // a value missing
+        {{"-style", "Fusion", "--bogus"}, "--bogus"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        // With a display at hand too: the program must not even try it.
+        QProcessEnvironment environment = withoutDisplay();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        const Outcome run = start(environment, c.arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.errors.count('\n'), 1) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.startsWith("chiamoro: ")) << run.errors.toStdString();
+        EXPECT_TRUE(run.errors.contains(c.named)) << run.errors.toStdString();
+        EXPECT_TRUE(run.output.isEmpty());
+    }
+    EXPECT_TRUE(folderIsEmpty());
+}
+
+TEST_F(ProgramTest, QtsOwnOptionsStillWork) {
+    // Without a display, but offscreen by the option: the window starts and
+    // opens its phone book.
+    QProcess program;
+    program.setProcessEnvironment(withoutDisplay());
+    program.start(QStringLiteral(CHIAMORO_PROGRAM), {"-platform", "offscreen", "-style", "Fusion"});
+    QElapsedTimer clock;
+    clock.start();
+    while (!fileExists("Chiamoro.DAT") && program.state() != QProcess::NotRunning &&
+           clock.elapsed() < 20'000) {
+        program.waitForFinished(50);
+    }
+    EXPECT_TRUE(fileExists("Chiamoro.DAT")) << program.readAllStandardError().toStdString();
+    EXPECT_EQ(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
 }
 
 } // namespace
