@@ -4,8 +4,10 @@
 #   check-package.sh validate SOURCE_DIR             the launcher and the metainfo
 #   check-package.sh staging SOURCE_DIR BUILD_DIR    an install lists exactly the expected files
 #   check-package.sh deb SOURCE_DIR BUILD_DIR        the package's contents and dependencies,
-#                                                    apt would install it, and the program
-#                                                    unpacked from it starts from its menu entry
+#                                                    lintian finds nothing, the manual page
+#                                                    renders cleanly, apt would install it, and
+#                                                    the program unpacked from it starts from
+#                                                    its menu entry
 # Installing it for real is scripts/try-package, for a throwaway system.
 set -euo pipefail
 what=$1 source=$2 build=${3:-}
@@ -38,6 +40,9 @@ deb)
     grep -q "$library" <<<"$depends" || { echo "missing dependency $library"; exit 1; }
   done
 
+  # Debian's own checker, warnings included; every tag it shows is printed.
+  lintian --fail-on warning --display-info "$deb"
+
   # apt finds everything the package needs (it only simulates: nothing is installed).
   if ! apt-get install --simulate --no-install-recommends "$deb" >"$work/apt.log" 2>&1; then
     cat "$work/apt.log"
@@ -46,11 +51,16 @@ deb)
   fi
   grep -q '^Inst chiamoro ' "$work/apt.log" || { cat "$work/apt.log"; exit 1; }
 
-  # Unpacked into a folder of its own and started as a menu would.
   dpkg-deb -x "$deb" "$work/root"
+
+  # The manual page renders without a single warning.
+  warnings=$(zcat "$work/root/usr/share/man/man1/chiamoro.1.gz" | groff -man -ww -z 2>&1)
+  [ -z "$warnings" ] || { echo "the manual page has warnings: $warnings"; exit 1; }
+
+  # Unpacked into a folder of its own and started as a menu would.
   launcher="$work/root/usr/share/applications/it.chiamoro.Chiamoro.desktop"
   desktop-file-validate "$launcher"
   PATH="$work/root/usr/bin:$PATH" "$source/tests/packaging/start-from-launcher.sh" "$launcher" "$work/home"
-  echo "contents and dependencies as expected; apt would install it; started from its menu entry"
+  echo "contents and dependencies as expected; lintian and groff clean; apt would install it; started from its menu entry"
   ;;
 esac
