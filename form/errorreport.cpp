@@ -1,14 +1,15 @@
 #include "errorreport.h"
 
+#include "store/recordfile.h"
+#include "store/utf8.h"
+
 #include <cerrno>
 #include <cstring>
 #include <string_view>
 
-#include "store/recordfile.h"
-
 namespace {
 
-// The names here are the program's own, plain ASCII.
+// Plain ASCII: the names of errors.
 std::u16string widen(std::string_view ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
@@ -56,13 +57,25 @@ std::u16string reason(int error) {
     }
 }
 
+// The names here are the program's own or the system's file names, in UTF-8.
+std::u16string name(const std::string& path) {
+    return u"\"" + decodeUtf8(path) + u"\"";
+}
+
 std::u16string subject(const Status& status) {
+    std::u16string text;
     if (status.file == ".") {
-        return u"la cartella corrente";
+        text = u"la cartella corrente";
+    } else if (status.file.size() > 1 && status.file.back() == '/') {
+        text = u"la cartella " + name(status.file.substr(0, status.file.size() - 1));
+    } else {
+        text = u"il file " + name(status.file);
     }
-    std::u16string text = u"il file \"" + widen(status.file) + u"\"";
-    if (status.operation == FileOperation::Rename && status.file == kScratchFileName) {
-        text += u" in \"" + widen(kDataFileName) + u"\"";
+    if (!status.link.empty()) {
+        text += u" (a cui porta il collegamento " + name(status.link) + u")";
+    }
+    if (!status.to.empty()) {
+        text += u" in " + name(status.to);
     }
     return text;
 }
@@ -71,13 +84,18 @@ std::u16string subject(const Status& status) {
 
 std::u16string errorReport(const Status& status) {
     if (status.operation == FileOperation::Lock && status.error == EWOULDBLOCK) {
-        return u"La rubrica \"" + widen(status.file) +
-               u"\" di questa cartella è già aperta in un'altra copia di Chiamoro.\r\n\r\n"
+        std::u16string phoneBook = u"La rubrica " + name(status.file);
+        if (!status.link.empty()) {
+            phoneBook =
+                u"La rubrica " + name(status.link) + u", cioè il file " + name(status.file) + u",";
+        }
+        return phoneBook +
+               u" di questa cartella è già aperta in un'altra copia di Chiamoro.\r\n\r\n"
                u"Chiudere l'altra copia e riprovare.";
     }
     std::u16string code;
-    if (const char* name = strerrorname_np(status.error)) {
-        code = u" (" + widen(name) + u")";
+    if (const char* errorName = strerrorname_np(status.error)) {
+        code = u" (" + widen(errorName) + u")";
     }
     return u"Impossibile " + verb(status.operation) + u" " + subject(status) + u": " +
            reason(status.error) + code + u".\r\n\r\nIl programma verrà chiuso.";

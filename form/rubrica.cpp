@@ -56,12 +56,15 @@ void Rubrica::formLoad() {
     if (ended_) {
         return;
     }
-    // One program per phone book: the lock comes before anything is touched.
-    if (!check(folder_.acquire()) || !check(adoptOrphanedScratchFile(fs_, folder_))) {
+    // Where the phone book lives is settled once, through a link if there is
+    // one. One program per phone book: the lock comes before anything is touched.
+    PhoneBookFiles files;
+    if (!check(locatePhoneBook(fs_, files)) || !check(folder_.acquire(files)) ||
+        !check(adoptOrphanedScratchFile(fs_, folder_, files))) {
         return;
     }
     LunghezzaRecord = kLunghezzaRecord;
-    if (!check(NumeroFile.open(kDataFileName))) {
+    if (!check(NumeroFile.open(files))) {
         return;
     }
     if (NumeroFile.created() && !check(folder_.sync())) {

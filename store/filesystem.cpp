@@ -26,6 +26,10 @@ public:
     int fstat(int fd, struct stat* info) override { return ::fstat(fd, info); }
     int fchmod(int fd, mode_t mode) override { return ::fchmod(fd, mode); }
     int stat(const char* path, struct stat* info) override { return ::stat(path, info); }
+    int lstat(const char* path, struct stat* info) override { return ::lstat(path, info); }
+    ssize_t readlink(const char* path, char* buffer, size_t size) override {
+        return ::readlink(path, buffer, size);
+    }
     int unlink(const char* path) override { return ::unlink(path); }
     int rename(const char* from, const char* to) override { return std::rename(from, to); }
     int flock(int fd, int operation) override { return ::flock(fd, operation); }

@@ -22,6 +22,8 @@ public:
     virtual int fstat(int fd, struct stat* info) = 0;
     virtual int fchmod(int fd, mode_t mode) = 0;
     virtual int stat(const char* path, struct stat* info) = 0;
+    virtual int lstat(const char* path, struct stat* info) = 0;
+    virtual ssize_t readlink(const char* path, char* buffer, size_t size) = 0;
     virtual int unlink(const char* path) = 0;
     virtual int rename(const char* from, const char* to) = 0;
     virtual int flock(int fd, int operation) = 0;

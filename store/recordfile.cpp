@@ -63,7 +63,59 @@ bool writeFully(FileSystem& fs, int fd, const char* buffer, std::size_t count,
     return true;
 }
 
+// How a status names a folder: "." for the current one, "dir/" for another.
+std::string folderName(const std::string& folder) {
+    return folder == "." ? folder : folder + "/";
+}
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 } // namespace
+
+Status locatePhoneBook(FileSystem& fs, PhoneBookFiles& files) {
+    files = PhoneBookFiles{};
+    std::string path = kDataFileName;
+    // As many links in a row as the system itself follows.
+    for (int links = 0;; ++links) {
+        struct stat info {};
+        if (fs.lstat(path.c_str(), &info) != 0) {
+            if (errno == ENOENT) {
+                break; // the end of the road, to be created or adopted
+            }
+            return Status::failure(FileOperation::Stat, path, errno, files.link);
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            break;
+        }
+        if (links == 40) {
+            return Status::failure(FileOperation::Open, path, ELOOP, kDataFileName);
+        }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = fs.readlink(path.c_str(), target.data(), target.size());
+        if (length < 0) {
+            return Status::failure(FileOperation::Stat, path, errno, files.link);
+        }
+        target.resize(static_cast<std::size_t>(length));
+        // A relative target is relative to the folder of the link itself.
+        const std::string base = parentOf(path);
+        path = target.front() == '/' || base == "." ? target : base + "/" + target;
+        files.link = kDataFileName;
+    }
+    if (files.link.empty()) {
+        return Status::success();
+    }
+    files.data = path;
+    files.folder = parentOf(path);
+    files.scratch =
+        files.folder == "." ? std::string(kScratchFileName) : files.folder + "/" + kScratchFileName;
+    return Status::success();
+}
 
 Status countRecords(std::int64_t length, std::int32_t& count) {
     // Nearest integer with ties to even: the default rounding mode.
@@ -81,14 +133,15 @@ FolderLock::~FolderLock() {
     }
 }
 
-Status FolderLock::acquire(const char* folder) {
-    fd_ = fs_.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+Status FolderLock::acquire(const PhoneBookFiles& files) {
+    folder_ = files.folder;
+    fd_ = fs_.open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd_ < 0) {
-        return Status::failure(FileOperation::Open, folder, errno);
+        return Status::failure(FileOperation::Open, folderName(folder_), errno, files.link);
     }
     while (fs_.flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EINTR) {
-            return Status::failure(FileOperation::Lock, kDataFileName, errno);
+            return Status::failure(FileOperation::Lock, files.data, errno, files.link);
         }
     }
     return Status::success();
@@ -96,27 +149,29 @@ Status FolderLock::acquire(const char* folder) {
 
 Status FolderLock::sync() {
     if (fs_.fsync(fd_) != 0) {
-        return Status::failure(FileOperation::Sync, ".", errno);
+        return Status::failure(FileOperation::Sync, folderName(folder_), errno);
     }
     return Status::success();
 }
 
-Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder) {
+Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder, const PhoneBookFiles& files) {
     struct stat info {};
-    if (fs.stat(kDataFileName, &info) == 0) {
+    if (fs.stat(files.data.c_str(), &info) == 0) {
         return Status::success();
     }
     if (errno != ENOENT) {
-        return Status::failure(FileOperation::Stat, kDataFileName, errno);
+        return Status::failure(FileOperation::Stat, files.data, errno, files.link);
     }
-    if (fs.stat(kScratchFileName, &info) != 0) {
+    if (fs.stat(files.scratch.c_str(), &info) != 0) {
         if (errno == ENOENT) {
             return Status::success();
         }
-        return Status::failure(FileOperation::Stat, kScratchFileName, errno);
+        return Status::failure(FileOperation::Stat, files.scratch, errno);
     }
-    if (fs.rename(kScratchFileName, kDataFileName) != 0) {
-        return Status::failure(FileOperation::Rename, kScratchFileName, errno);
+    if (fs.rename(files.scratch.c_str(), files.data.c_str()) != 0) {
+        Status status = Status::failure(FileOperation::Rename, files.scratch, errno);
+        status.to = files.data;
+        return status;
     }
     return folder.sync();
 }
@@ -128,20 +183,25 @@ RecordFile::~RecordFile() {
     }
 }
 
-Status RecordFile::open(const std::string& name) {
-    name_ = name;
+Status RecordFile::failure(FileOperation operation) const {
+    return Status::failure(operation, files_.data, errno, files_.link);
+}
+
+Status RecordFile::open(const PhoneBookFiles& files) {
+    files_ = files;
     created_ = false;
-    fd_ = fs_.open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
-    if (fd_ < 0 && errno == ENOENT) {
-        fd_ = fs_.open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = fs_.open(files_.data.c_str(), O_RDWR | O_CLOEXEC, 0);
+    // A link that leads nowhere is a failure to open, not a new phone book.
+    if (fd_ < 0 && errno == ENOENT && files_.link.empty()) {
+        fd_ = fs_.open(files_.data.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         created_ = fd_ >= 0;
     }
     if (fd_ < 0) {
-        return Status::failure(FileOperation::Open, name_, errno);
+        return failure(FileOperation::Open);
     }
     struct stat info {};
     if (fs_.fstat(fd_, &info) != 0) {
-        return Status::failure(FileOperation::Stat, name_, errno);
+        return failure(FileOperation::Stat);
     }
     length_ = info.st_size;
     return Status::success();
@@ -151,7 +211,7 @@ Status RecordFile::close() {
     const int fd = fd_;
     fd_ = -1;
     if (fs_.close(fd) != 0) {
-        return Status::failure(FileOperation::Close, name_, errno);
+        return failure(FileOperation::Close);
     }
     return Status::success();
 }
@@ -159,7 +219,7 @@ Status RecordFile::close() {
 Status RecordFile::readBlock(char* buffer, std::int64_t offset, std::size_t count) {
     const ssize_t got = readFully(fs_, fd_, buffer, count, offset);
     if (got < 0) {
-        return Status::failure(FileOperation::Read, name_, errno);
+        return failure(FileOperation::Read);
     }
     std::fill(buffer + got, buffer + count, ' ');
     return Status::success();
@@ -187,7 +247,7 @@ Status RecordFile::write(std::int32_t n, const Contatto& record) {
     std::string old(static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(end, length_) - start)),
                     ' ');
     if (!old.empty() && readFully(fs_, fd_, old.data(), old.size(), start) < 0) {
-        return Status::failure(FileOperation::Read, name_, errno);
+        return failure(FileOperation::Read);
     }
     const auto undo = [&](FileOperation operation) {
         const int error = errno;
@@ -196,7 +256,8 @@ Status RecordFile::write(std::int32_t n, const Contatto& record) {
         if (restored) {
             fs_.fdatasync(fd_);
         }
-        return Status::failure(operation, name_, error);
+        errno = error;
+        return failure(operation);
     };
     if (!writeFully(fs_, fd_, bytes.data(), bytes.size(), start)) {
         return undo(FileOperation::Write);
@@ -220,7 +281,7 @@ Status RecordFile::copyWithout(int target, std::int32_t n, std::int32_t total) {
                 return status;
             }
             if (!writeFully(fs_, target, buffer.data(), count, written)) {
-                return Status::failure(FileOperation::Write, kScratchFileName, errno);
+                return Status::failure(FileOperation::Write, files_.scratch, errno);
             }
             offset += static_cast<std::int64_t>(count);
             written += static_cast<std::int64_t>(count);
@@ -234,37 +295,41 @@ Status RecordFile::copyWithout(int target, std::int32_t n, std::int32_t total) {
 }
 
 Status RecordFile::removeRecord(std::int32_t n, std::int32_t total, FolderLock& folder) {
-    if (fs_.unlink(kScratchFileName) != 0 && errno != ENOENT) {
-        return Status::failure(FileOperation::Remove, kScratchFileName, errno);
+    const char* scratchName = files_.scratch.c_str();
+    if (fs_.unlink(scratchName) != 0 && errno != ENOENT) {
+        return Status::failure(FileOperation::Remove, files_.scratch, errno);
     }
-    const int scratch = fs_.open(kScratchFileName, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int scratch = fs_.open(scratchName, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (scratch < 0) {
-        return Status::failure(FileOperation::Open, kScratchFileName, errno);
+        return Status::failure(FileOperation::Open, files_.scratch, errno);
     }
 
     const auto prepare = [&]() {
         // The copy takes the data file's permissions before it takes its name.
         struct stat info {};
         if (fs_.fstat(fd_, &info) != 0) {
-            return Status::failure(FileOperation::Stat, name_, errno);
+            return failure(FileOperation::Stat);
         }
         if (fs_.fchmod(scratch, info.st_mode & 07777) != 0) {
-            return Status::failure(FileOperation::Chmod, kScratchFileName, errno);
+            return Status::failure(FileOperation::Chmod, files_.scratch, errno);
         }
         if (Status status = copyWithout(scratch, n, total); !status.ok()) {
             return status;
         }
         if (fs_.fsync(scratch) != 0) {
-            return Status::failure(FileOperation::Sync, kScratchFileName, errno);
+            return Status::failure(FileOperation::Sync, files_.scratch, errno);
         }
-        if (fs_.rename(kScratchFileName, name_.c_str()) != 0) {
-            return Status::failure(FileOperation::Rename, kScratchFileName, errno);
+        // Over the file itself: a link to it stays a link.
+        if (fs_.rename(scratchName, files_.data.c_str()) != 0) {
+            Status status = Status::failure(FileOperation::Rename, files_.scratch, errno);
+            status.to = files_.data;
+            return status;
         }
         return Status::success();
     };
     if (Status status = prepare(); !status.ok()) {
         fs_.close(scratch);
-        fs_.unlink(kScratchFileName);
+        fs_.unlink(scratchName);
         return status;
     }
 
@@ -273,7 +338,7 @@ Status RecordFile::removeRecord(std::int32_t n, std::int32_t total, FolderLock& 
     fd_ = scratch;
     length_ = recordOffset(total);
     if (fs_.close(old) != 0) {
-        return Status::failure(FileOperation::Close, name_, errno);
+        return failure(FileOperation::Close);
     }
     return folder.sync();
 }

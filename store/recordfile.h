@@ -11,6 +11,23 @@
 inline constexpr const char* kDataFileName = "Chiamoro.DAT";
 inline constexpr const char* kScratchFileName = "Chiamoro.TMP";
 
+// Where the phone book lives: "Chiamoro.DAT" in the current folder or, when
+// that is a symbolic link (a phone book kept in a synced or backed-up folder),
+// the file the link leads to. Everything then happens beside that file: the
+// lock is taken on its folder, the scratch file of a deletion is made there
+// and renamed over the file itself, never over the link, and that folder is
+// synced. Two folders that link the same file are thus one phone book.
+struct PhoneBookFiles {
+    std::string data = kDataFileName;       // the data file
+    std::string folder = ".";               // its folder
+    std::string scratch = kScratchFileName; // the scratch file, in that folder
+    std::string link;                       // "Chiamoro.DAT" when data is reached through it
+};
+
+// Resolves "Chiamoro.DAT" of the current folder, once, following a link and
+// links to links to the file at the end, which need not exist.
+Status locatePhoneBook(FileSystem& fs, PhoneBookFiles& files);
+
 // The number of records a file of `length` bytes is taken to hold: length/180
 // rounded to the nearest integer, ties to even, and at least 1. Fails (EFBIG)
 // when the count does not fit a 32-bit record number.
@@ -28,17 +45,19 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
 
     // Fails with EWOULDBLOCK (operation Lock) while another program holds it.
-    Status acquire(const char* folder = ".");
+    Status acquire(const PhoneBookFiles& files = {});
     Status sync();
 
 private:
     FileSystem& fs_;
     int fd_ = -1;
+    std::string folder_;
 };
 
 // If the data file is missing but a scratch file is there (a deletion
 // interrupted by an older program), the scratch file becomes the data file.
-Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder);
+Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder,
+                                const PhoneBookFiles& files = {});
 
 // A file of fixed 180-byte records, opened by relative name. Every write is on
 // the disk when it returns.
@@ -49,8 +68,15 @@ public:
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    // Opens for reading and writing, creating an empty file if none exists.
-    Status open(const std::string& name);
+    // Opens for reading and writing, creating an empty file if none exists;
+    // but nothing is created at the far end of a link that leads nowhere.
+    Status open(const PhoneBookFiles& files);
+    // A file of the current folder, under its own name.
+    Status open(const std::string& name) {
+        PhoneBookFiles files;
+        files.data = name;
+        return open(files);
+    }
     Status close();
     // Whether open() created the file: its name is on the disk only once the
     // folder has been synced.
@@ -83,9 +109,10 @@ public:
 private:
     Status copyWithout(int target, std::int32_t n, std::int32_t total);
     Status readBlock(char* buffer, std::int64_t offset, std::size_t count);
+    Status failure(FileOperation operation) const; // on the data file, with errno
 
     FileSystem& fs_;
-    std::string name_;
+    PhoneBookFiles files_;
     int fd_ = -1;
     std::int64_t length_ = 0;
     bool created_ = false;

@@ -21,13 +21,16 @@ enum class FileOperation {
 
 struct Status {
     FileOperation operation = FileOperation::Open;
-    std::string file;
-    int error = 0; // errno; 0 means success
+    std::string file; // a folder ends in "/", except the current one, "."
+    int error = 0;    // errno; 0 means success
+    std::string link; // the symbolic link through which `file` was reached, if any
+    std::string to;   // where a failed rename was taking `file`
 
     bool ok() const { return error == 0; }
 
     static Status success() { return {}; }
-    static Status failure(FileOperation operation, std::string file, int error) {
-        return {operation, std::move(file), error};
+    static Status failure(FileOperation operation, std::string file, int error,
+                          std::string link = {}) {
+        return {operation, std::move(file), error, std::move(link), {}};
     }
 };

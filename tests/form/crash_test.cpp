@@ -13,6 +13,7 @@
 namespace {
 
 using Image = CrashFileSystem::Image;
+using Links = CrashFileSystem::Links;
 using Command = std::function<void(Rubrica&, FakeView&)>;
 
 std::string records(int count, int skip = 0) {
@@ -33,8 +34,8 @@ struct Run {
 // Runs `setup` unharmed, then `command` dying at its call number `crashAt`
 // (0: not at all). `calls` counts the command's calls.
 Run runDying(const Image& before, const Command& setup, const Command& command, int crashAt,
-             bool keepUnsynced) {
-    CrashFileSystem fs(before);
+             bool keepUnsynced, const Links& links = {}) {
+    CrashFileSystem fs(before, links);
     FakeView view;
     ScriptedDialogs dialogs;
     dialogs.answers = {Risposta::Si};
@@ -54,46 +55,51 @@ Run runDying(const Image& before, const Command& setup, const Command& command, 
 
 void nothing(Rubrica&, FakeView&) {}
 
-std::string dataOf(const Image& disk) {
-    const auto it = disk.find(kDataFileName);
+std::string dataOf(const Image& disk, const std::string& path = kDataFileName) {
+    const auto it = disk.find(path);
     return it == disk.end() ? std::string() : it->second;
 }
 
 // Restarts on `disk`, checks it shows `expected`, then adds a contact and
 // deletes it again: nothing may change.
-void restartAndCarryOn(const Image& disk, const std::string& expected, const std::string& what) {
-    CrashFileSystem fs(disk);
+void restartAndCarryOn(const Image& disk, const std::string& expected, const std::string& what,
+                       const Links& links = {}, const std::string& path = kDataFileName) {
+    CrashFileSystem fs(disk, links);
     FakeView view;
     ScriptedDialogs dialogs;
     FakeDesktop desktop;
     Rubrica form(view, dialogs, desktop, fs);
     form.formLoad();
     ASSERT_FALSE(form.ended()) << what;
-    ASSERT_EQ(dataOf(fs.image()), expected) << what;
+    ASSERT_EQ(dataOf(fs.image(), path), expected) << what;
     const std::string settled = expected.empty() ? std::string(180, ' ') : expected;
     form.cmdNuovoClick();
     dialogs.answers = {Risposta::Si};
     form.cmdCancellaClick();
     ASSERT_FALSE(form.ended()) << what;
-    EXPECT_EQ(dataOf(fs.image()), settled) << what;
+    EXPECT_EQ(dataOf(fs.image(), path), settled) << what;
 }
 
-// Runs `command` on `before` dying at each of its calls; the data file must then
-// hold `oldData` or `newData`. Returns the number of crash points tried.
+// Runs `command` on `before` dying at each of its calls; the data file, at
+// `path`, must then hold `oldData` or `newData`. Returns the number of crash
+// points tried.
 int crashEverywhere(const Image& before, const Command& setup, const Command& command,
-                    const std::string& oldData, const std::string& newData,
-                    const std::string& what) {
-    const int calls = runDying(before, setup, command, 0, false).calls;
+                    const std::string& oldData, const std::string& newData, const std::string& what,
+                    const Links& links = {}, const std::string& path = kDataFileName) {
+    const int calls = runDying(before, setup, command, 0, false, links).calls;
     int tried = 0;
     for (int n = 1; n <= calls + 1; ++n) {
         for (const bool keep : {false, true}) {
             ++tried;
-            const Image disk = runDying(before, setup, command, n, keep).disk;
-            const std::string data = dataOf(disk);
+            const Image disk = runDying(before, setup, command, n, keep, links).disk;
+            const std::string data = dataOf(disk, path);
             const std::string where = what + ", crash at call " + std::to_string(n) +
                                       (keep ? ", unsynced kept" : ", unsynced lost");
             EXPECT_TRUE(data == oldData || data == newData) << where;
-            restartAndCarryOn(disk, data, where);
+            if (!links.empty()) {
+                EXPECT_EQ(disk.count(kDataFileName), 0u) << where << ": the link became a file";
+            }
+            restartAndCarryOn(disk, data, where, links, path);
         }
     }
     return tried;
@@ -140,6 +146,18 @@ TEST(Crash, ADeletionLeavesTheOldOrTheNewFile) {
         }
     }
     std::printf("crash points tried: %d\n", points);
+}
+
+TEST(Crash, ADeletionThroughALinkLeavesTheLinkAndTheOldOrTheNewFile) {
+    const std::string target = "altrove/rubrica.dat";
+    const std::string before = records(5);
+    const Command command = [](Rubrica& form, FakeView& view) {
+        startAt(3)(form, view);
+        form.cmdCancellaClick();
+    };
+    crashEverywhere({{target, before}, {"altrove/Chiamoro.TMP", records(2)}}, nothing, command,
+                    before, records(5, 3), "deleting through a link", {{kDataFileName, target}},
+                    target);
 }
 
 TEST(Crash, FirstStartSaveAndNewLoseNothingOnceReturned) {

@@ -2,6 +2,7 @@
 #include "harness.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
@@ -327,4 +328,108 @@ TEST_F(CopyAndPrintTest, AFailedPrintIsReportedOnEveryClickAndTheProgramGoesOn) 
     EXPECT_EQ(desktop.printed.size(), 2u);
     form->cmdSuccessivoClick();
     EXPECT_EQ(view.title, u"Record  3/ 5");
+}
+
+// A phone book kept elsewhere, through a link ----------------------------------
+
+namespace {
+
+bool isLink(const char* path) {
+    struct stat info {};
+    return ::lstat(path, &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+} // namespace
+
+TEST_F(PhoneBookTest, ALinkedPhoneBookStaysLinkedThroughSaveDeleteAndStartUp) {
+    // A link to a link to the file, both relative, as "ln -s" makes them.
+    std::filesystem::create_directory("Sincronizzata");
+    writeFile("Sincronizzata/rubrica.dat", fiveRecords());
+    std::filesystem::create_symlink("Sincronizzata/rubrica.dat", "ponte");
+    std::filesystem::create_symlink("ponte", kDataFileName);
+
+    Rubrica& form = start();
+    EXPECT_EQ(view.title, u"Record  1/ 5");
+    form.cmdSuccessivoClick();
+    type(Casella::txtChiamoro, u"Bruna");
+    form.cmdSuccessivoClick(); // saves record 2 into the linked file
+    dialogs.answers = {Risposta::Si};
+    form.cmdCancellaClick(); // deletes record 3 there
+    ASSERT_FALSE(form.ended());
+
+    const std::string result = record("111", "Anna") + record("222", "Bruna") +
+                               record("444", "Dario") + record("555", "Elena");
+    EXPECT_EQ(readFile("Sincronizzata/rubrica.dat"), result);
+    EXPECT_TRUE(isLink(kDataFileName));
+    EXPECT_TRUE(isLink("ponte"));
+    EXPECT_FALSE(fileExists("Sincronizzata/Chiamoro.TMP"));
+    EXPECT_FALSE(fileExists(kScratchFileName));
+
+    // The next save and the next start-up still go to the same file.
+    type(Casella::txtNome, u"444-4");
+    form.cmdEsciClick();
+    start(); // the first program has ended: a new one in its place
+    EXPECT_EQ(view.title, u"Record  1/ 4");
+    EXPECT_EQ(readFile("Sincronizzata/rubrica.dat").substr(2 * 180, 180), record("444-4", "Dario"));
+}
+
+TEST_F(PhoneBookTest, TwoFoldersLinkingOneFileAreOnePhoneBook) {
+    std::filesystem::create_directories("condivisa");
+    writeFile("condivisa/rubrica.dat", fiveRecords());
+    const auto shared = std::filesystem::absolute("condivisa/rubrica.dat");
+    for (const char* folder : {"casa", "ufficio"}) {
+        std::filesystem::create_directory(folder);
+        std::filesystem::create_symlink(shared, std::filesystem::path(folder) / kDataFileName);
+    }
+    const auto top = std::filesystem::current_path();
+    std::filesystem::current_path("casa");
+    Rubrica& first = start();
+    ASSERT_FALSE(first.ended());
+
+    std::filesystem::current_path(top / "ufficio");
+    FakeView otherView;
+    ScriptedDialogs otherDialogs;
+    FakeDesktop otherDesktop;
+    Rubrica second(otherView, otherDialogs, otherDesktop);
+    second.formLoad();
+    std::filesystem::current_path(top);
+    EXPECT_TRUE(second.ended());
+    ASSERT_EQ(otherDialogs.messages().size(), 1u);
+    EXPECT_NE(otherDialogs.messages()[0].text.find(u"già aperta in un'altra copia"),
+              std::u16string::npos);
+    EXPECT_EQ(readFile("condivisa/rubrica.dat"), fiveRecords());
+}
+
+TEST_F(PhoneBookTest, ALinkThatLeadsNowhereIsReportedAndNothingIsCreated) {
+    std::filesystem::create_directory("altrove");
+    std::filesystem::create_symlink("altrove/sparita.dat", kDataFileName);
+    EXPECT_TRUE(start().ended());
+    EXPECT_NE(form->exitStatus(), 0);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text,
+              u"Impossibile aprire il file \"altrove/sparita.dat\" (a cui porta il collegamento "
+              u"\"Chiamoro.DAT\"): file o cartella inesistente (ENOENT).\r\n\r\n"
+              u"Il programma verrà chiuso.");
+    EXPECT_FALSE(fileExists("altrove/sparita.dat"));
+    EXPECT_TRUE(isLink(kDataFileName));
+
+    // A link into a folder that is not there either.
+    std::filesystem::remove(kDataFileName);
+    std::filesystem::create_symlink("nessuna/rubrica.dat", kDataFileName);
+    dialogs.calls.clear();
+    EXPECT_TRUE(start().ended());
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_NE(dialogs.messages()[0].text.find(
+                  u"la cartella \"nessuna\" (a cui porta il collegamento \"Chiamoro.DAT\")"),
+              std::u16string::npos);
+    EXPECT_FALSE(std::filesystem::exists("nessuna"));
+    std::filesystem::remove(kDataFileName);
+    std::filesystem::create_symlink("altrove/sparita.dat", kDataFileName);
+
+    // An interrupted deletion of an older program left the contacts beside
+    // the missing file: they become the phone book, and the link leads there.
+    writeFile("altrove/Chiamoro.TMP", record("salvato"));
+    EXPECT_FALSE(start().ended());
+    EXPECT_EQ(readFile("altrove/sparita.dat"), record("salvato"));
+    EXPECT_EQ(shown(Casella::txtNome), u"salvato");
 }

@@ -6,7 +6,16 @@
 #include <cerrno>
 #include <cstring>
 
-CrashFileSystem::CrashFileSystem(const Image& disk) {
+namespace {
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+} // namespace
+
+CrashFileSystem::CrashFileSystem(const Image& disk, const Links& links) : links_(links) {
     for (const auto& [name, bytes] : disk) {
         auto inode = std::make_shared<Inode>();
         inode->data = inode->durable = bytes;
@@ -39,6 +48,14 @@ CrashFileSystem::Image CrashFileSystem::image() const {
     return crashed_ ? afterCrash_ : snapshot(true);
 }
 
+std::string CrashFileSystem::resolve(const std::string& path) const {
+    std::string end = path;
+    for (auto it = links_.find(end); it != links_.end(); it = links_.find(end)) {
+        end = it->second;
+    }
+    return end;
+}
+
 CrashFileSystem::Inode* CrashFileSystem::file(int fd) {
     const auto it = fds_.find(fd);
     if (it == fds_.end()) {
@@ -53,14 +70,27 @@ int CrashFileSystem::open(const char* path, int flags, mode_t mode) {
         return -1;
     }
     if ((flags & O_DIRECTORY) != 0) {
-        if (std::strcmp(path, ".") != 0) {
+        // The current folder, and the folders that hold a file or a link's target.
+        bool known = std::strcmp(path, ".") == 0;
+        for (const auto& [name, inode] : names_) {
+            known = known || parentOf(name) == path;
+        }
+        for (const auto& [link, target] : links_) {
+            known = known || parentOf(target) == path;
+        }
+        if (!known) {
             errno = ENOENT;
             return -1;
         }
-        folderFd_ = nextFd_++;
-        return folderFd_;
+        folderFds_[nextFd_] = path;
+        return nextFd_++;
     }
-    auto it = names_.find(path);
+    if ((flags & O_CREAT) != 0 && (flags & O_EXCL) != 0 && links_.count(path) != 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    const std::string name = resolve(path);
+    auto it = names_.find(name);
     if (it != names_.end() && (flags & O_CREAT) != 0 && (flags & O_EXCL) != 0) {
         errno = EEXIST;
         return -1;
@@ -72,7 +102,7 @@ int CrashFileSystem::open(const char* path, int flags, mode_t mode) {
         }
         auto inode = std::make_shared<Inode>();
         inode->mode = mode & 0777;
-        it = names_.emplace(path, inode).first;
+        it = names_.emplace(name, inode).first;
     }
     if ((flags & O_TRUNC) != 0) {
         it->second->data.clear();
@@ -85,8 +115,7 @@ int CrashFileSystem::close(int fd) {
     if (dead()) {
         return -1;
     }
-    if (fd == folderFd_) {
-        folderFd_ = -1;
+    if (folderFds_.erase(fd) != 0) {
         return 0;
     }
     if (fds_.erase(fd) == 0) {
@@ -132,8 +161,15 @@ int CrashFileSystem::fsync(int fd) {
     if (dead()) {
         return -1;
     }
-    if (fd == folderFd_) {
-        durableNames_ = names_;
+    if (const auto folder = folderFds_.find(fd); folder != folderFds_.end()) {
+        // The names in that folder, as they now stand, reach the disk.
+        std::erase_if(durableNames_,
+                      [&](const auto& entry) { return parentOf(entry.first) == folder->second; });
+        for (const auto& [name, inode] : names_) {
+            if (parentOf(name) == folder->second) {
+                durableNames_[name] = inode;
+            }
+        }
         return 0;
     }
     Inode* inode = file(fd);
@@ -184,11 +220,37 @@ int CrashFileSystem::fchmod(int fd, mode_t mode) {
     return 0;
 }
 
+int CrashFileSystem::lstat(const char* path, struct stat* info) {
+    if (links_.count(path) != 0) {
+        if (dead()) {
+            return -1;
+        }
+        *info = {};
+        info->st_mode = S_IFLNK | 0777;
+        return 0;
+    }
+    return stat(path, info);
+}
+
+ssize_t CrashFileSystem::readlink(const char* path, char* buffer, size_t size) {
+    if (dead()) {
+        return -1;
+    }
+    const auto it = links_.find(path);
+    if (it == links_.end()) {
+        errno = EINVAL;
+        return -1;
+    }
+    const size_t n = std::min(size, it->second.size());
+    std::memcpy(buffer, it->second.data(), n);
+    return static_cast<ssize_t>(n);
+}
+
 int CrashFileSystem::stat(const char* path, struct stat* info) {
     if (dead()) {
         return -1;
     }
-    const auto it = names_.find(path);
+    const auto it = names_.find(resolve(path));
     if (it == names_.end()) {
         errno = ENOENT;
         return -1;

@@ -6,15 +6,18 @@
 
 #include "store/filesystem.h"
 
-// A folder in memory that remembers what has reached the disk. A file's bytes
+// Folders in memory that remember what has reached the disk. A file's bytes
 // are durable once the file is synced; a name (created, renamed, removed) once
-// the folder is synced. At the chosen call the process "dies": that call and
-// every later one fail, and image() holds what a restart would find.
+// its folder is synced. Files are named by their path ("Chiamoro.DAT",
+// "altrove/rubrica.dat"); symbolic links are fixed and always durable. At the
+// chosen call the process "dies": that call and every later one fail, and
+// image() holds what a restart would find.
 class CrashFileSystem : public FileSystem {
 public:
-    using Image = std::map<std::string, std::string>; // file name → bytes
+    using Image = std::map<std::string, std::string>; // file path → bytes
+    using Links = std::map<std::string, std::string>; // link path → target path
 
-    explicit CrashFileSystem(const Image& disk = {});
+    explicit CrashFileSystem(const Image& disk = {}, const Links& links = {});
 
     // Dies just before call number `n` (counting every call from 1). With
     // `keepUnsynced`, the disk keeps everything done so far (the process died,
@@ -39,6 +42,8 @@ public:
     int fstat(int fd, struct stat* info) override;
     int fchmod(int fd, mode_t mode) override;
     int stat(const char* path, struct stat* info) override;
+    int lstat(const char* path, struct stat* info) override;
+    ssize_t readlink(const char* path, char* buffer, size_t size) override;
     int unlink(const char* path) override;
     int rename(const char* from, const char* to) override;
     int flock(int fd, int operation) override;
@@ -55,10 +60,13 @@ private:
     Inode* file(int fd);
     Image snapshot(bool keepUnsynced) const;
 
+    std::string resolve(const std::string& path) const; // through the links
+
     Names names_;
     Names durableNames_;
+    Links links_;
     std::map<int, std::shared_ptr<Inode>> fds_;
-    int folderFd_ = -1;
+    std::map<int, std::string> folderFds_;
     int nextFd_ = 3;
     int calls_ = 0;
     int crashAt_ = 0;

@@ -82,6 +82,12 @@ int FaultyFileSystem::fchmod(int fd, mode_t mode) {
 int FaultyFileSystem::stat(const char* path, struct stat* info) {
     return fails("stat") ? -1 : real().stat(path, info);
 }
+int FaultyFileSystem::lstat(const char* path, struct stat* info) {
+    return fails("lstat") ? -1 : real().lstat(path, info);
+}
+ssize_t FaultyFileSystem::readlink(const char* path, char* buffer, size_t size) {
+    return fails("readlink") ? -1 : real().readlink(path, buffer, size);
+}
 int FaultyFileSystem::unlink(const char* path) {
     return fails("unlink") ? -1 : real().unlink(path);
 }

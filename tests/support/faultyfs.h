@@ -44,6 +44,8 @@ public:
     int fstat(int fd, struct stat* info) override;
     int fchmod(int fd, mode_t mode) override;
     int stat(const char* path, struct stat* info) override;
+    int lstat(const char* path, struct stat* info) override;
+    ssize_t readlink(const char* path, char* buffer, size_t size) override;
     int unlink(const char* path) override;
     int rename(const char* from, const char* to) override;
     int flock(int fd, int operation) override;
