@@ -8,8 +8,16 @@
 
 namespace {
 
+// How the box holds the two line breaks that are not CR LF: a lone LF as a
+// break inside the paragraph, a lone CR as its control picture. Neither can
+// come from the data file as a character of its own, which has no such
+// characters in its code page.
+constexpr QChar kLoneLf = QChar::LineSeparator;
+constexpr QChar kLoneCr = u'\u240D';
+
+// A CR LF line break: a paragraph of the document, or "\n" in text to insert.
 bool isLineBreak(QChar c) {
-    return c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
+    return c == u'\n' || c == QChar::ParagraphSeparator;
 }
 
 qsizetype lengthCrLf(QStringView text) {
@@ -47,13 +55,28 @@ QString LimitedTextEdit::textCrLf() const {
     // The raw text keeps every character as typed (toPlainText would turn a
     // no-break space into a space); its line breaks are paragraph separators.
     QString text = document()->toRawText();
-    text.replace(QChar::LineSeparator, QChar::ParagraphSeparator);
     text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    text.replace(kLoneLf, u'\n');
+    text.replace(kLoneCr, u'\r');
     return text;
 }
 
 void LimitedTextEdit::setTextCrLf(const QString& text) {
-    setPlainText(withLfBreaks(text));
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            shown += u'\n'; // a paragraph
+            ++i;
+        } else if (text[i] == u'\n') {
+            shown += kLoneLf;
+        } else if (text[i] == u'\r') {
+            shown += kLoneCr;
+        } else {
+            shown += text[i];
+        }
+    }
+    setPlainText(shown);
 }
 
 qsizetype LimitedTextEdit::length() const {

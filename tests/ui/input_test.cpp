@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 namespace {
 
@@ -129,6 +130,53 @@ TEST_F(InputLimitTest, LogicReadsAndWritesCrLfLineBreaks) {
     // The one-line boxes hand over their text as it stands, blanks included.
     QTest::keyClicks(control("txtNome"), " 06 123 ");
     EXPECT_EQ(window->text(Casella::txtNome), u" 06 123 ");
+}
+
+// Comments written by other programs, with a lone LF or a lone CR.
+TEST_F(WindowTest, LoneLineBreaksComeBackByteForByteAndCountOne) {
+    const auto filled = [](std::string text, char fill) {
+        text.resize(100, fill);
+        return text;
+    };
+    const std::string full = filled("riga uno\nriga due\rfine ", 'x');
+    const std::string mixed = filled("uno\r\ndue\ntre\r", 'y');
+    const std::string data = record("1", "Anna", full) + record("2", "Bruno", "a\r\nb\nc\rd") +
+                             record("3", "Carla", mixed) + record("4", "Dario", "nessuno");
+    open(data);
+    auto* comments = control<LimitedTextEdit>("txtCommenti");
+
+    // A lone LF is a break inside the paragraph, a lone CR a mark; both count one.
+    EXPECT_EQ(comments->blockCount(), 1);
+    EXPECT_EQ(comments->document()->toRawText(), QString::fromLatin1(full.data(), 100)
+                                                     .replace('\n', QChar::LineSeparator)
+                                                     .replace('\r', u'\u240D'));
+    EXPECT_EQ(comments->length(), 100);
+    comments->setFocus();
+    QTest::keyClick(comments, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(comments, "z");
+    EXPECT_EQ(comments->length(), 100);
+
+    // Browsed from end to end and back with no edit: not a byte changes.
+    for (int i = 0; i < 3; ++i) {
+        click("cmdSuccessivo");
+    }
+    for (int i = 0; i < 3; ++i) {
+        click("cmdPrecedente");
+    }
+    EXPECT_EQ(readFile("Chiamoro.DAT"), data);
+
+    // Typing in such a record saves by the usual rules: a new line is CR LF.
+    click("cmdSuccessivo");
+    const QTextBlock second = comments->document()->findBlockByNumber(1);
+    ASSERT_NE(second.layout(), nullptr);
+    EXPECT_EQ(second.layout()->lineCount(), 2); // "b", then "c␍d" on a line of its own
+    comments->setFocus();
+    QTest::keyClick(comments, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(comments, Qt::Key_Return);
+    QTest::keyClicks(comments, "e");
+    click("cmdSuccessivo");
+    EXPECT_EQ(readFile("Chiamoro.DAT").substr(180, 180), record("2", "Bruno", "a\r\nb\nc\rd\r\ne"));
+    EXPECT_EQ(readFile("Chiamoro.DAT").substr(360), data.substr(360));
 }
 
 } // namespace
