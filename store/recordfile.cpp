@@ -68,6 +68,12 @@ std::string folderName(const std::string& folder) {
     return folder == "." ? folder : folder + "/";
 }
 
+Status renameFailure(const std::string& from, const std::string& to) {
+    Status status = Status::failure(FileOperation::Rename, from, errno);
+    status.to = to;
+    return status;
+}
+
 std::string parentOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) {
@@ -98,13 +104,14 @@ Status locatePhoneBook(FileSystem& fs, PhoneBookFiles& files) {
         }
         std::string target(PATH_MAX, '\0');
         const ssize_t length = fs.readlink(path.c_str(), target.data(), target.size());
-        if (length < 0) {
-            return Status::failure(FileOperation::Stat, path, errno, files.link);
+        if (length < 0 || static_cast<std::size_t>(length) == target.size()) {
+            return Status::failure(FileOperation::Stat, path, length < 0 ? errno : ENAMETOOLONG,
+                                   files.link);
         }
         target.resize(static_cast<std::size_t>(length));
         // A relative target is relative to the folder of the link itself.
         const std::string base = parentOf(path);
-        path = target.front() == '/' || base == "." ? target : base + "/" + target;
+        path = target.starts_with('/') || base == "." ? target : base + "/" + target;
         files.link = kDataFileName;
     }
     if (files.link.empty()) {
@@ -169,9 +176,7 @@ Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder, const PhoneB
         return Status::failure(FileOperation::Stat, files.scratch, errno);
     }
     if (fs.rename(files.scratch.c_str(), files.data.c_str()) != 0) {
-        Status status = Status::failure(FileOperation::Rename, files.scratch, errno);
-        status.to = files.data;
-        return status;
+        return renameFailure(files.scratch, files.data);
     }
     return folder.sync();
 }
@@ -321,9 +326,7 @@ Status RecordFile::removeRecord(std::int32_t n, std::int32_t total, FolderLock& 
         }
         // Over the file itself: a link to it stays a link.
         if (fs_.rename(scratchName, files_.data.c_str()) != 0) {
-            Status status = Status::failure(FileOperation::Rename, files_.scratch, errno);
-            status.to = files_.data;
-            return status;
+            return renameFailure(files_.scratch, files_.data);
         }
         return Status::success();
     };
