@@ -1,17 +1,16 @@
 #include "recordfile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
+#include "codepage.h"
+#include "fileio.h"
+#include "uppercase.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <climits>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <vector>
-
-#include "codepage.h"
-#include "uppercase.h"
 
 namespace {
 
@@ -23,102 +22,26 @@ std::int64_t recordOffset(std::int32_t n) {
     return static_cast<std::int64_t>(n - 1) * kLunghezzaRecord;
 }
 
-// Reads up to `count` bytes, fewer only at the end of the file. -1 on error.
-ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::int64_t offset) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = fs.pread(fd, buffer + done, count - done, offset + done);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return -1;
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
-}
-
-// Writes all `count` bytes, carrying on after a short write; false with errno set on error.
-bool writeFully(FileSystem& fs, int fd, const char* buffer, std::size_t count,
-                std::int64_t offset) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t put = fs.pwrite(fd, buffer + done, count - done, offset + done);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (put == 0) {
-            errno = EIO;
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// How a status names a folder: "." for the current one, "dir/" for another.
-std::string folderName(const std::string& folder) {
-    return folder == "." ? folder : folder + "/";
-}
-
 Status renameFailure(const std::string& from, const std::string& to) {
     Status status = Status::failure(FileOperation::Rename, from, errno);
     status.to = to;
     return status;
 }
 
-std::string parentOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace
 
 Status locatePhoneBook(FileSystem& fs, PhoneBookFiles& files) {
     files = PhoneBookFiles{};
-    std::string path = kDataFileName;
-    // As many links in a row as the system itself follows.
-    for (int links = 0;; ++links) {
-        struct stat info {};
-        if (fs.lstat(path.c_str(), &info) != 0) {
-            if (errno == ENOENT) {
-                break; // the end of the road, to be created or adopted
-            }
-            return Status::failure(FileOperation::Stat, path, errno, files.link);
-        }
-        if (!S_ISLNK(info.st_mode)) {
-            break;
-        }
-        if (links == 40) {
-            return Status::failure(FileOperation::Open, path, ELOOP, kDataFileName);
-        }
-        std::string target(PATH_MAX, '\0');
-        const ssize_t length = fs.readlink(path.c_str(), target.data(), target.size());
-        if (length < 0 || static_cast<std::size_t>(length) == target.size()) {
-            return Status::failure(FileOperation::Stat, path, length < 0 ? errno : ENAMETOOLONG,
-                                   files.link);
-        }
-        target.resize(static_cast<std::size_t>(length));
-        // A relative target is relative to the folder of the link itself.
-        const std::string base = parentOf(path);
-        path = target.starts_with('/') || base == "." ? target : base + "/" + target;
-        files.link = kDataFileName;
+    std::string end;
+    if (Status status = followLinks(fs, kDataFileName, end); !status.ok()) {
+        return status;
     }
-    if (files.link.empty()) {
+    if (end == kDataFileName) {
         return Status::success();
     }
-    files.data = path;
-    files.folder = parentOf(path);
+    files.link = kDataFileName;
+    files.data = end;
+    files.folder = parentFolder(end);
     files.scratch =
         files.folder == "." ? std::string(kScratchFileName) : files.folder + "/" + kScratchFileName;
     return Status::success();
@@ -144,7 +67,7 @@ Status FolderLock::acquire(const PhoneBookFiles& files) {
     folder_ = files.folder;
     fd_ = fs_.open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (fd_ < 0) {
-        return Status::failure(FileOperation::Open, folderName(folder_), errno, files.link);
+        return Status::failure(FileOperation::Open, folderStatusName(folder_), errno, files.link);
     }
     while (fs_.flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EINTR) {
@@ -156,7 +79,7 @@ Status FolderLock::acquire(const PhoneBookFiles& files) {
 
 Status FolderLock::sync() {
     if (fs_.fsync(fd_) != 0) {
-        return Status::failure(FileOperation::Sync, folderName(folder_), errno);
+        return Status::failure(FileOperation::Sync, folderStatusName(folder_), errno);
     }
     return Status::success();
 }

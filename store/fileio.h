@@ -1,0 +1,33 @@
+#pragma once
+
+#include "filesystem.h"
+#include "status.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+// Whole reads and writes at an offset, through the seam: a call the system
+// interrupts (EINTR) is retried and a short transfer carries on.
+
+// Reads up to `count` bytes, fewer only at the end of the file; -1 (errno set) on error.
+ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::int64_t offset);
+
+// Writes all `count` bytes; false (errno set) on error. A write that makes no
+// progress at all fails with EIO.
+bool writeFully(FileSystem& fs, int fd, const char* buffer, std::size_t count, std::int64_t offset);
+
+// The folder that holds `path`: "." for a bare name.
+std::string parentFolder(const std::string& path);
+
+// How a Status names a folder: "." for the current one, "dir/" for another.
+std::string folderStatusName(const std::string& folder);
+
+// Follows `path` through symbolic links, and links to links, to the file at
+// their end, which need not exist. A relative target is relative to the
+// folder of its link. `end` is `path` itself when it is no link.
+Status followLinks(FileSystem& fs, const std::string& path, std::string& end);
+
+// Makes the names in `folder` (created, renamed, removed) durable.
+Status syncFolder(FileSystem& fs, const std::string& folder);
