@@ -1,15 +1,21 @@
+#include "app/exchangecommand.h"
+#include "exchange/exchange.h"
 #include "ui/frmchiamoro.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QStringList>
 #include <cstdio>
+#include <optional>
 #include <xcb/xcb.h>
 
 namespace {
 
-// Exit statuses besides 0: a file failure reported by the window is 1.
+// Exit statuses besides 0: a file failure (in the window, or of an export or
+// an import) is 1, and so is a file to import that cannot be read as contacts;
+// a mistake on the command line is 2.
 constexpr int kUsageError = 2;
 
 // The options of every Qt program, which QApplication takes for itself. They
@@ -30,6 +36,8 @@ const char* const kQtFlags[] = {"reverse", "widgetcount", "testability",
                                 "nograb",  "dograb",      "sync"};
 
 const char kHelp[] = R"(Uso: chiamoro [OPZIONE...]
+     chiamoro --esporta FILE [--formato vcard|csv]
+     chiamoro --importa FILE [--formato vcard|csv]
 
 Rubrica telefonica personale: una finestra mostra un contatto alla volta,
 con il numero, il nome e i commenti.
@@ -40,8 +48,17 @@ applicazioni la cartella è quella personale (~/Chiamoro.DAT). Una sola copia
 del programma alla volta può tenere aperta la rubrica di una cartella.
 
 Opzioni:
-  -h, --help       mostra questo aiuto ed esce
-  -v, --version    mostra il nome e la versione del programma ed esce
+  -h, --help        mostra questo aiuto ed esce
+  -v, --version     mostra il nome e la versione del programma ed esce
+  --esporta FILE    scrive tutti i contatti della rubrica in FILE ed esce;
+                    con - li scrive sullo standard output
+  --importa FILE    aggiunge in fondo alla rubrica i contatti di FILE ed esce:
+                    tutti o, se qualcosa non va, nessuno
+  --formato NOME    vcard o csv, il formato di FILE, se il nome non lo dice
+
+Il formato di FILE segue il nome: .vcf per vCard (telefoni e programmi di
+posta), .csv per CSV (fogli di calcolo, con la prima riga Numero,Nome,Commenti).
+Né l'una né l'altra apre la finestra o ha bisogno di uno schermo.
 
 Valgono anche le opzioni comuni dei programmi Qt, per esempio
 -platform offscreen o -style Fusion.
@@ -95,6 +112,48 @@ bool displayAvailable(const char* program, const QString& platformOption) {
     return reached;
 }
 
+// --esporta FILE or --importa FILE, without a window.
+int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption& esporta,
+                     const QCommandLineOption& importa, const QCommandLineOption& formato) {
+    const bool exporting = parser.isSet(esporta);
+    if (exporting && parser.isSet(importa)) {
+        return usageError(QStringLiteral("--esporta e --importa non vanno insieme"));
+    }
+    const QString option = exporting ? QStringLiteral("--esporta") : QStringLiteral("--importa");
+    const QStringList files = parser.values(exporting ? esporta : importa);
+    if (files.size() > 1 || parser.values(formato).size() > 1) {
+        return usageError((files.size() > 1 ? option : QStringLiteral("--formato")) +
+                          QStringLiteral(" va data una volta sola"));
+    }
+    const QString file = files.first();
+    if (file.isEmpty()) {
+        return usageError(QStringLiteral("manca il nome del file di ") + option);
+    }
+    const QByteArray path = QFile::encodeName(file);
+    if (!exporting && path.toStdString() == kStandardOutput) {
+        return usageError(QStringLiteral("--importa legge da un file; \"-\" vale solo per "
+                                         "--esporta"));
+    }
+    std::optional<Formato> format = formatOf(path.toStdString());
+    if (parser.isSet(formato)) {
+        const QString name = parser.value(formato).toLower();
+        format = name == QStringLiteral("vcard") ? std::optional(Formato::VCard)
+                 : name == QStringLiteral("csv") ? std::optional(Formato::Csv)
+                                                 : std::nullopt;
+        if (!format) {
+            return usageError(QStringLiteral("formato sconosciuto: ") + "\"" +
+                              parser.value(formato) + "\"" +
+                              QStringLiteral(" (--formato vuole vcard o csv)"));
+        }
+    }
+    if (!format) {
+        return usageError(QStringLiteral("formato sconosciuto: \"") + file + "\"" +
+                          QStringLiteral(" (il nome deve finire in .vcf o .csv, "
+                                         "oppure si aggiunge --formato vcard o csv)"));
+    }
+    return exporting ? exportContacts(file, *format) : importContacts(file, *format);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -108,8 +167,14 @@ int main(int argc, char* argv[]) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{"h", "help"});
     const QCommandLineOption version(QStringList{"v", "version"});
+    const QCommandLineOption esporta(QStringLiteral("esporta"), QString(), QStringLiteral("file"));
+    const QCommandLineOption importa(QStringLiteral("importa"), QString(), QStringLiteral("file"));
+    const QCommandLineOption formato(QStringLiteral("formato"), QString(), QStringLiteral("nome"));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(esporta);
+    parser.addOption(importa);
+    parser.addOption(formato);
     for (const char* name : kQtOptionsWithValue) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), "valore"));
     }
@@ -133,6 +198,12 @@ int main(int argc, char* argv[]) {
     }
     if (!parser.positionalArguments().isEmpty()) {
         return usageError("argomento inatteso: " + parser.positionalArguments().first());
+    }
+    if (parser.isSet(esporta) || parser.isSet(importa)) {
+        return exchangeContacts(parser, esporta, importa, formato);
+    }
+    if (parser.isSet(formato)) {
+        return usageError(QStringLiteral("--formato vale solo con --esporta o --importa"));
     }
 
     if (!displayAvailable(argc > 0 ? argv[0] : "chiamoro", parser.value("platform"))) {

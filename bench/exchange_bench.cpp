@@ -1,0 +1,200 @@
+// Contacts in and out on books of 100,000 and 1,000,000 contacts: the time of
+// an export (vCard, CSV) and of an import of as many contacts into an empty
+// book, each beside what the machine takes to copy the same bytes through a
+// synced file; and the peak memory of each direction, which must not grow
+// with the book.
+//
+// The books are generated as for rubrica_bench (books.h), in a temporary
+// folder removed at the end or in $CHIAMORO_BENCH_DIR. The files to import
+// are the book's own export, made once, untimed.
+//
+// Memory: each operation runs once more in a child process, whose peak
+// resident size (getrusage) is reported as peak_MiB, and the growth over what
+// the child started with as growth_MiB.
+
+#include "books.h"
+#include "exchange/exchange.h"
+#include "store/recordfile.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::int32_t kSizes[] = {100000, 1000000};
+
+books::Root* root = nullptr;
+
+const char* extension(Formato format) {
+    return format == Formato::VCard ? ".vcf" : ".csv";
+}
+
+// The export of the book of `records` contacts, made once: what the imports read.
+std::string exported(std::int32_t records, Formato format) {
+    const std::string folder = root->book(records);
+    const std::string file =
+        root->path() + "/esportati-" + std::to_string(records) + extension(format);
+    if (!fs::exists(file)) {
+        fs::current_path(folder);
+        if (!exportContacts(posixFileSystem(), file, format).ok()) {
+            throw std::runtime_error("cannot export " + folder);
+        }
+    }
+    return file;
+}
+
+// A folder of its own where each import starts from no phone book.
+std::string importFolder(std::int32_t records) {
+    const std::string folder = root->path() + "/importa-" + std::to_string(records);
+    fs::create_directories(folder);
+    fs::current_path(folder);
+    fs::remove(kDataFileName);
+    return folder;
+}
+
+double mib(long kib) {
+    return static_cast<double>(kib) / 1024.0;
+}
+
+// Runs `operation` in a child process; its peak resident size and how much it
+// grew over the size the child started with, in KiB.
+bool peakMemory(const std::function<bool()>& operation, long& peak, long& growth) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) {
+        return false;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        const bool done = operation();
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        const long figures[2] = {after.ru_maxrss, after.ru_maxrss - before.ru_maxrss};
+        const bool sent = ::write(pipe[1], figures, sizeof figures) == sizeof figures;
+        ::_exit(done && sent ? 0 : 1);
+    }
+    ::close(pipe[1]);
+    long figures[2] = {0, 0};
+    const bool got = child > 0 && ::read(pipe[0], figures, sizeof figures) == sizeof figures;
+    ::close(pipe[0]);
+    int status = 0;
+    const bool ended = child > 0 && ::waitpid(child, &status, 0) == child;
+    peak = figures[0];
+    growth = figures[1];
+    return got && ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void reportMemory(benchmark::State& state, const std::function<bool()>& operation) {
+    long peak = 0;
+    long growth = 0;
+    if (!peakMemory(operation, peak, growth)) {
+        state.SkipWithError("the measured child failed");
+        return;
+    }
+    state.counters["peak_MiB"] = mib(peak);
+    state.counters["growth_MiB"] = mib(growth);
+}
+
+void exportBook(benchmark::State& state, std::int32_t records, Formato format) {
+    fs::current_path(root->book(records));
+    const std::string target = root->path() + "/uscita" + extension(format);
+    const auto once = [&] { return exportContacts(posixFileSystem(), target, format).ok(); };
+    for (auto _ : state) {
+        if (!once()) {
+            state.SkipWithError("the export failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t{records} * kLunghezzaRecord);
+    reportMemory(state, once);
+    fs::remove(target);
+}
+
+void importBook(benchmark::State& state, std::int32_t records, Formato format) {
+    const std::string source = exported(records, format);
+    importFolder(records);
+    const auto once = [&] {
+        const ExchangeReport report = importContacts(posixFileSystem(), source, format);
+        return report.ok() && report.total == records;
+    };
+    for (auto _ : state) {
+        if (!once()) {
+            state.SkipWithError("the import failed");
+            return;
+        }
+        state.PauseTiming();
+        fs::remove(kDataFileName);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(source)));
+    reportMemory(state, once);
+    fs::remove(kDataFileName);
+}
+
+// What the machine takes to read `from` and write the same bytes to a new,
+// synced file: the floor of both directions.
+void copyFloor(benchmark::State& state, std::int32_t records, const char* what) {
+    const std::string from = std::string(what) == "book" ? root->book(records) + "/" + kDataFileName
+                                                         : exported(records, Formato::VCard);
+    const std::string to = root->path() + "/copia.tmp";
+    for (auto _ : state) {
+        books::copyFile(from, to);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(from)));
+    fs::remove(to);
+}
+
+std::string named(const char* operation, std::int32_t records) {
+    return std::string(operation) + "/" + std::to_string(records);
+}
+
+void registerAll() {
+    const auto add = [](const std::string& name, auto function, auto... arguments) {
+        return benchmark::RegisterBenchmark(name.c_str(), function, arguments...)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
+    };
+    for (const std::int32_t n : kSizes) {
+        add(named("ExportVCard", n), exportBook, n, Formato::VCard);
+        add(named("ExportCsv", n), exportBook, n, Formato::Csv);
+        add(named("ImportVCard", n), importBook, n, Formato::VCard);
+        add(named("ImportCsv", n), importBook, n, Formato::Csv);
+        add(named("CopyBookFloor", n), copyFloor, n, "book");
+        add(named("CopyVCardFloor", n), copyFloor, n, "vcard");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        books::Root folder;
+        root = &folder;
+        registerAll();
+        benchmark::Initialize(&argc, argv);
+        if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+            return 1;
+        }
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+        folder.remove();
+        root = nullptr;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "exchange_bench: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

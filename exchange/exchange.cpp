@@ -1,0 +1,385 @@
+#include "exchange.h"
+
+#include "exchange/csv.h"
+#include "exchange/linereader.h"
+#include "exchange/vcard.h"
+#include "exchange/voce.h"
+#include "store/fileio.h"
+#include "store/recordappend.h"
+#include "store/recordfile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::int32_t kReadBlockRecords = 4096;
+constexpr std::size_t kWriteBlock = std::size_t{64} << 10;
+
+bool endsWithNoCase(std::string_view text, std::string_view suffix) {
+    if (text.size() < suffix.size()) {
+        return false;
+    }
+    return std::equal(
+        suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
+        [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
+}
+
+// The file an export goes to, following links to the file at their end.
+struct Target {
+    std::string path; // the file itself
+    std::string link; // the name given, when it is a link
+    std::string scratch;
+};
+
+// Whether `path` is the phone book itself, under another name: then an export
+// would replace it and an import would read what it writes. (No file has
+// inode 0; the tests' file systems in memory leave it unset.)
+bool isPhoneBook(FileSystem& fs, const std::string& path, const PhoneBookFiles& files) {
+    struct stat file {};
+    struct stat book {};
+    return fs.stat(path.c_str(), &file) == 0 && fs.stat(files.data.c_str(), &book) == 0 &&
+           file.st_ino != 0 && file.st_dev == book.st_dev && file.st_ino == book.st_ino;
+}
+
+Status locateTarget(FileSystem& fs, const std::string& given, Target& target) {
+    target = {given, {}, {}};
+    if (Status status = followLinks(fs, given, target.path); !status.ok()) {
+        return status;
+    }
+    if (target.path != given) {
+        target.link = given;
+    }
+    // A name of the export's own beside the target, so that no file of the
+    // user's is ever taken for a leftover.
+    target.scratch = target.path + "." + std::to_string(::getpid()) + ".tmp";
+    return Status::success();
+}
+
+// Where the export's text goes, a block at a time.
+class Output {
+public:
+    virtual ~Output() = default;
+    virtual Status open() = 0;
+    virtual Status commit() = 0;
+
+    Status put(const std::string& text) {
+        pending_ += text;
+        return pending_.size() >= kWriteBlock ? flush() : Status::success();
+    }
+
+protected:
+    virtual Status flush() = 0;
+
+    std::string pending_;
+};
+
+// A file, replaced in one step through a scratch file beside it.
+class FileOutput final : public Output {
+public:
+    FileOutput(FileSystem& fs, const Target& target) : fs_(fs), target_(target) {}
+    ~FileOutput() override {
+        if (fd_ >= 0) {
+            fs_.close(fd_);
+            fs_.unlink(target_.scratch.c_str());
+        }
+    }
+    FileOutput(const FileOutput&) = delete;
+    FileOutput& operator=(const FileOutput&) = delete;
+
+    Status open() override {
+        // A file that is not a regular one (a folder, a device) is not replaced.
+        struct stat info {};
+        const bool exists = fs_.stat(target_.path.c_str(), &info) == 0;
+        if (!exists && errno != ENOENT) {
+            return failure(FileOperation::Stat);
+        }
+        if (exists && !S_ISREG(info.st_mode)) {
+            errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+            return failure(FileOperation::Open);
+        }
+        fd_ = fs_.open(target_.scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            return failure(FileOperation::Open);
+        }
+        // The new file keeps the permissions of the one it replaces.
+        if (exists && fs_.fchmod(fd_, info.st_mode & 07777) != 0) {
+            return Status::failure(FileOperation::Chmod, target_.scratch, errno);
+        }
+        return Status::success();
+    }
+
+    // Everything on the disk, under the target's name.
+    Status commit() override {
+        if (Status status = flush(); !status.ok()) {
+            return status;
+        }
+        if (fs_.fsync(fd_) != 0) {
+            return failure(FileOperation::Sync);
+        }
+        const int fd = fd_;
+        fd_ = -1;
+        if (fs_.close(fd) != 0) {
+            const Status status = failure(FileOperation::Close);
+            fs_.unlink(target_.scratch.c_str());
+            return status;
+        }
+        if (fs_.rename(target_.scratch.c_str(), target_.path.c_str()) != 0) {
+            Status status = Status::failure(FileOperation::Rename, target_.scratch, errno);
+            status.to = target_.path;
+            fs_.unlink(target_.scratch.c_str());
+            return status;
+        }
+        return syncFolder(fs_, parentFolder(target_.path));
+    }
+
+private:
+    Status failure(FileOperation operation) const {
+        return Status::failure(operation, target_.path, errno, target_.link);
+    }
+
+    Status flush() override {
+        if (!writeFully(fs_, fd_, pending_.data(), pending_.size(), written_)) {
+            return failure(FileOperation::Write);
+        }
+        written_ += static_cast<std::int64_t>(pending_.size());
+        pending_.clear();
+        return Status::success();
+    }
+
+    FileSystem& fs_;
+    const Target& target_;
+    int fd_ = -1;
+    std::int64_t written_ = 0;
+};
+
+// Standard output: a pipe or a terminal as often as a file, so written in
+// sequence with write(2), which the file-system seam does not cover.
+class StreamOutput final : public Output {
+public:
+    Status open() override { return Status::success(); }
+    Status commit() override { return flush(); }
+
+private:
+    Status flush() override {
+        std::size_t done = 0;
+        while (done < pending_.size()) {
+            const ssize_t put =
+                ::write(STDOUT_FILENO, pending_.data() + done, pending_.size() - done);
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                return Status::failure(FileOperation::Write, std::string(kStandardOutput),
+                                       put < 0 ? errno : EIO);
+            }
+            done += static_cast<std::size_t>(put);
+        }
+        pending_.clear();
+        return Status::success();
+    }
+};
+
+// The data file, read only: an export creates nothing.
+class Book {
+public:
+    explicit Book(FileSystem& fs) : fs_(fs) {}
+    ~Book() {
+        if (fd_ >= 0) {
+            fs_.close(fd_);
+        }
+    }
+    Book(const Book&) = delete;
+    Book& operator=(const Book&) = delete;
+
+    Status open(const PhoneBookFiles& files) {
+        files_ = files;
+        fd_ = fs_.open(files_.data.c_str(), O_RDONLY | O_CLOEXEC, 0);
+        if (fd_ < 0) {
+            return failure(FileOperation::Open);
+        }
+        struct stat info {};
+        if (fs_.fstat(fd_, &info) != 0) {
+            return failure(FileOperation::Stat);
+        }
+        return countRecords(info.st_size, total_);
+    }
+
+    std::int32_t total() const { return total_; }
+
+    // Records first .. first+count-1, as the window reads them: a partial
+    // last one padded with spaces, those past the end blank.
+    Status read(std::int32_t first, std::int32_t count, std::string& bytes) {
+        bytes.resize(static_cast<std::size_t>(count) * kLunghezzaRecord);
+        const ssize_t got = readFully(fs_, fd_, bytes.data(), bytes.size(),
+                                      std::int64_t{first - 1} * kLunghezzaRecord);
+        if (got < 0) {
+            return failure(FileOperation::Read);
+        }
+        std::fill(bytes.begin() + got, bytes.end(), ' ');
+        return Status::success();
+    }
+
+private:
+    Status failure(FileOperation operation) const {
+        return Status::failure(operation, files_.data, errno, files_.link);
+    }
+
+    FileSystem& fs_;
+    PhoneBookFiles files_;
+    int fd_ = -1;
+    std::int32_t total_ = 0;
+};
+
+} // namespace
+
+std::optional<Formato> formatOf(std::string_view path) {
+    if (endsWithNoCase(path, ".vcf") || endsWithNoCase(path, ".vcard")) {
+        return Formato::VCard;
+    }
+    if (endsWithNoCase(path, ".csv")) {
+        return Formato::Csv;
+    }
+    return std::nullopt;
+}
+
+ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato format) {
+    ExchangeReport report;
+    Status& status = report.status;
+    PhoneBookFiles files;
+    Book book(fs);
+    if (!(status = locatePhoneBook(fs, files)).ok() || !(status = book.open(files)).ok()) {
+        return report;
+    }
+    Target where;
+    std::unique_ptr<Output> output;
+    if (target == kStandardOutput) {
+        output = std::make_unique<StreamOutput>();
+    } else {
+        if (!(status = locateTarget(fs, target, where)).ok()) {
+            return report;
+        }
+        if (isPhoneBook(fs, where.path, files)) {
+            status = Status::failure(FileOperation::Write, where.path, EINVAL, where.link);
+            return report;
+        }
+        output = std::make_unique<FileOutput>(fs, where);
+    }
+    if (!(status = output->open()).ok()) {
+        return report;
+    }
+    if (format == Formato::Csv && !(status = output->put(csvHeader())).ok()) {
+        return report;
+    }
+    std::string bytes;
+    for (std::int32_t first = 1; first <= book.total(); first += kReadBlockRecords) {
+        const std::int32_t count = std::min(kReadBlockRecords, book.total() - first + 1);
+        if (!(status = book.read(first, count, bytes)).ok()) {
+            return report;
+        }
+        for (std::int32_t i = 0; i < count; ++i) {
+            const Voce voce = fromRecord(
+                decodeRecord(bytes.data() + static_cast<std::size_t>(i) * kLunghezzaRecord));
+            if (blank(voce)) {
+                ++report.skipped;
+                continue;
+            }
+            if (!(status = output->put(format == Formato::VCard ? vcardOf(voce) : csvRow(voce)))
+                     .ok()) {
+                return report;
+            }
+            ++report.contacts;
+        }
+    }
+    status = output->commit();
+    report.total = book.total();
+    return report;
+}
+
+ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato format,
+                              const ChangeReport& onChange) {
+    ExchangeReport report;
+    Status& status = report.status;
+    // The file to import first: a mistake there touches nothing.
+    LineReader lines(fs);
+    if (!(status = lines.open(source)).ok()) {
+        return report;
+    }
+    if (lines.utf16()) {
+        report.problem = {InputProblem::Kind::Utf16, 1};
+        return report;
+    }
+    // The phone book as the window takes it: one program at a time.
+    FolderLock folder(fs);
+    PhoneBookFiles files;
+    RecordAppend append(fs);
+    if (!(status = locatePhoneBook(fs, files)).ok()) {
+        return report;
+    }
+    if (isPhoneBook(fs, source, files)) {
+        status = Status::failure(FileOperation::Read, source, EINVAL);
+        return report;
+    }
+    if (!(status = folder.acquire(files)).ok() ||
+        !(status = adoptOrphanedScratchFile(fs, folder, files)).ok() ||
+        !(status = append.open(files, folder)).ok()) {
+        return report;
+    }
+
+    std::unique_ptr<ContactReader> reader;
+    CsvReader* csv = nullptr;
+    if (format == Formato::VCard) {
+        reader = std::make_unique<VCardReader>(lines);
+    } else {
+        reader = std::make_unique<CsvReader>(lines);
+        csv = static_cast<CsvReader*>(reader.get());
+    }
+    const auto failed = [&report]() {
+        report.contacts = report.changed = report.skipped = 0;
+        return report;
+    };
+    std::vector<FieldChange> changes;
+    for (;;) {
+        Voce voce;
+        bool got = false;
+        status = reader->next(voce, got, report.problem);
+        if (!report.ok()) {
+            append.rollback();
+            return failed();
+        }
+        if (!got) {
+            break;
+        }
+        if (blank(voce)) {
+            ++report.skipped;
+            continue;
+        }
+        changes.clear();
+        const Contatto record = toRecord(voce, changes);
+        if (!(status = append.add(record)).ok()) {
+            return failed();
+        }
+        ++report.contacts;
+        if (!changes.empty()) {
+            ++report.changed;
+            if (onChange) {
+                onChange(reader->line(), changes);
+            }
+        }
+    }
+    if (!(status = append.commit()).ok()) {
+        if (!append.committed()) {
+            return failed();
+        }
+        report.added = true;
+    }
+    if (csv != nullptr) {
+        report.ignoredColumns = csv->ignored();
+    }
+    report.total = append.totalAfter();
+    return report;
+}

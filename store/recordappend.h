@@ -1,0 +1,78 @@
+#pragma once
+
+#include "contatto.h"
+#include "filesystem.h"
+#include "recordfile.h"
+#include "status.h"
+
+#include <cstdint>
+#include <string>
+
+// Contacts added at the end of the data file as one batch: all of them or
+// none, whenever the program or the computer stops.
+//
+// The batch starts right after the last record the window counts: the few
+// bytes of a torn tail beyond it are dropped, as "Nuovo" would overwrite them,
+// and a partial last record the window does count is completed with spaces.
+// The book is copied to the scratch file of a deletion, the records go after
+// it in large blocks as they come (memory stays the size of one block), and
+// commit() syncs the copy and renames it over the data file: until that
+// rename the data file is untouched, and after it the whole batch is there.
+//
+// A failure, or the caller's own decision, before the commit removes the
+// scratch file, and removes again a data file that open() created. A batch
+// neither committed nor rolled back is rolled back when the object goes.
+class RecordAppend {
+public:
+    explicit RecordAppend(FileSystem& fs) : fs_(fs) {}
+    ~RecordAppend();
+    RecordAppend(const RecordAppend&) = delete;
+    RecordAppend& operator=(const RecordAppend&) = delete;
+
+    // Opens the data file as the window does (a missing one is created empty,
+    // but nothing at the far end of a link that leads nowhere) and copies it
+    // to the scratch file. `folder` holds the lock and must outlive this object.
+    Status open(const PhoneBookFiles& files, FolderLock& folder);
+
+    // Adds a record to the batch. On failure the batch has been rolled back.
+    Status add(const Contatto& record);
+
+    // Puts the batch on the disk, in one step. On failure it has been rolled
+    // back, unless committed() says the rename went through and only the
+    // folder's sync after it failed: the batch is then in place, but the
+    // system does not promise that it would survive a crash.
+    Status commit();
+    bool committed() const { return committed_; }
+
+    // Takes the batch back; nothing happens after a commit or a first rollback.
+    void rollback();
+
+    std::int32_t added() const { return added_; }
+    // The number of records the window counts in the file: as it was, and once
+    // the batch is committed.
+    std::int32_t totalBefore() const { return totalBefore_; }
+    std::int32_t totalAfter() const;
+
+private:
+    Status copyBook();
+    Status flush();
+    Status failure(FileOperation operation) const; // on the data file, with errno
+    Status fail(const Status& status);             // rolls back, then reports
+
+    FileSystem& fs_;
+    FolderLock* folder_ = nullptr;
+    PhoneBookFiles files_;
+    int book_ = -1;    // the data file, read only
+    int scratch_ = -1; // the copy that becomes it
+    bool scratchMade_ = false;
+    bool created_ = false;
+    bool finished_ = false; // committed or rolled back
+    bool committed_ = false;
+
+    std::int64_t oldLength_ = 0;
+    std::int32_t base_ = 0;        // records before the batch
+    std::int32_t totalBefore_ = 1; // the window's count, at least 1
+    std::int32_t added_ = 0;
+    std::string block_; // bytes not yet written, to go at offset next_
+    std::int64_t next_ = 0;
+};

@@ -1,0 +1,121 @@
+// --esporta and --importa on the program itself, without a display.
+
+#include "store/recordfile.h"
+#include "support/records.h"
+#include "support/tempdir.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+using CommandLineTest = InTempDir;
+
+struct Outcome {
+    int exitCode;
+    QString errors;
+    QByteArray output;
+};
+
+Outcome run(const QStringList& arguments) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QLatin1String(name));
+    }
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(CHIAMORO_PROGRAM), arguments);
+    EXPECT_TRUE(program.waitForFinished(20000));
+    return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
+            QString::fromUtf8(program.readAllStandardError()), program.readAllStandardOutput()};
+}
+
+const std::string kBook =
+    record(u"06 1234", u"Nicolò", u"uno\r\ndue") + record("") + record(u"333", u"Zoë", u"");
+
+TEST_F(CommandLineTest, ContactsGoOutAndComeIn) {
+    writeFile(kDataFileName, kBook);
+    const Outcome out = run({"--esporta", "-", "--formato", "csv"});
+    EXPECT_EQ(out.exitCode, 0);
+    EXPECT_TRUE(out.errors.isEmpty()) << out.errors.toStdString();
+    EXPECT_EQ(out.output.toStdString(),
+              "Numero,Nome,Commenti\r\n06 1234,Nicolò,\"uno\r\ndue\"\r\n333,Zoë,\r\n");
+
+    const Outcome file = run({"--esporta=rubrica.vcf"});
+    EXPECT_EQ(file.exitCode, 0);
+    EXPECT_TRUE(file.errors.isEmpty() && file.output.isEmpty()) << file.errors.toStdString();
+
+    std::filesystem::create_directory("altra");
+    ASSERT_TRUE(QDir::setCurrent("altra"));
+    writeFile("lungo.csv", "Nome\r\n" + std::string(45, 'n') + "\r\n");
+    const Outcome in = run({"--importa", "../rubrica.vcf"});
+    const Outcome cut = run({"--importa", "lungo.csv"});
+    ASSERT_TRUE(QDir::setCurrent(".."));
+    EXPECT_EQ(in.exitCode, 0);
+    EXPECT_EQ(in.errors, "chiamoro: importati 2 contatti da \"../rubrica.vcf\", di cui 0 "
+                         "modificati; la rubrica ora ne ha 2.\n");
+    EXPECT_EQ(cut.exitCode, 0);
+    EXPECT_TRUE(cut.errors.startsWith("chiamoro: \"lungo.csv\", riga 2: Nome tagliato a 40 "
+                                      "caratteri (ne aveva 45).\nchiamoro: importato 1 contatto"))
+        << cut.errors.toStdString();
+    EXPECT_TRUE(in.output.isEmpty() && cut.output.isEmpty());
+    EXPECT_EQ(readFile("altra/Chiamoro.DAT"), record(u"06 1234", u"Nicolò", u"uno\r\ndue") +
+                                                  record(u"333", u"Zoë", u"") +
+                                                  record("", std::string(40, 'n')));
+}
+
+TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
+    writeFile("guasto.vcf", "BEGIN:VCARD\r\nFN Anna\r\nEND:VCARD\r\n");
+    writeFile("due.vcf", "BEGIN:VCARD\r\nFN:Anna\r\nEND:VCARD\r\n");
+    const struct {
+        QStringList arguments;
+        bool withBook;
+        int status;
+        const char* named;
+    } cases[] = {
+        {{"--esporta", "rubrica.txt"}, true, 2, "rubrica.txt"},
+        {{"--esporta", "-"}, true, 2, "--formato"},
+        {{"--esporta", "a.vcf", "--formato", "xml"}, true, 2, "xml"},
+        {{"--esporta", "a.vcf", "--importa", "due.vcf"}, true, 2, "--importa"},
+        {{"--formato", "csv"}, true, 2, "--formato"},
+        {{"--importa"}, true, 2, "--importa"},
+        {{"--esporta", "a.vcf"}, false, 1, "Chiamoro.DAT"},
+        {{"--importa", "guasto.vcf"}, true, 1, "\"guasto.vcf\", riga 2"},
+        {{"--importa", "manca.csv"}, false, 1, "manca.csv"},
+        {{"--esporta", "Chiamoro.DAT", "--formato", "csv"}, true, 1, "Chiamoro.DAT"},
+        {{"--importa", "Chiamoro.DAT", "--formato", "vcard"}, true, 1, "Chiamoro.DAT"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        std::filesystem::remove(kDataFileName);
+        if (c.withBook) {
+            writeFile(kDataFileName, kBook);
+        }
+        const Outcome outcome = run(c.arguments);
+        EXPECT_EQ(outcome.exitCode, c.status);
+        EXPECT_EQ(outcome.errors.count('\n'), 1) << outcome.errors.toStdString();
+        EXPECT_TRUE(outcome.errors.startsWith("chiamoro: ")) << outcome.errors.toStdString();
+        EXPECT_TRUE(outcome.errors.contains(c.named)) << outcome.errors.toStdString();
+        EXPECT_TRUE(outcome.output.isEmpty());
+        EXPECT_EQ(fileExists(kDataFileName), c.withBook);
+        if (c.withBook) {
+            EXPECT_EQ(readFile(kDataFileName), kBook);
+        }
+        EXPECT_FALSE(fileExists("a.vcf"));
+    }
+
+    // While a window holds the phone book, with the window's own words.
+    writeFile(kDataFileName, kBook);
+    FolderLock window(posixFileSystem());
+    ASSERT_TRUE(window.acquire().ok());
+    const Outcome refused = run({"--importa", "due.vcf"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.errors.contains("già aperta in un'altra copia di Chiamoro"))
+        << refused.errors.toStdString();
+    EXPECT_EQ(readFile(kDataFileName), kBook);
+}
+
+} // namespace
