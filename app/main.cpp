@@ -51,7 +51,7 @@ Opzioni:
   -h, --help        mostra questo aiuto ed esce
   -v, --version     mostra il nome e la versione del programma ed esce
   --esporta FILE    scrive tutti i contatti della rubrica in FILE ed esce;
-                    con - li scrive sullo standard output
+                    con - (e --formato) li scrive sullo standard output
   --importa FILE    aggiunge in fondo alla rubrica i contatti di FILE ed esce:
                     tutti o, se qualcosa non va, nessuno
   --formato NOME    vcard o csv, il formato di FILE, se il nome non lo dice
@@ -145,6 +145,10 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
                               parser.value(formato) + "\"" +
                               QStringLiteral(" (--formato vuole vcard o csv)"));
         }
+    }
+    if (!format && path.toStdString() == kStandardOutput) {
+        return usageError(QStringLiteral("per scrivere sullo standard output serve "
+                                         "--formato vcard o --formato csv"));
     }
     if (!format) {
         return usageError(QStringLiteral("formato sconosciuto: \"") + file + "\"" +
