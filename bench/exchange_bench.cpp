@@ -12,6 +12,7 @@
 // resident size (getrusage) is reported as peak_MiB, and the growth over what
 // the child started with as growth_MiB.
 
+#include "benchmain.h"
 #include "books.h"
 #include "exchange/exchange.h"
 #include "store/recordfile.h"
@@ -180,21 +181,5 @@ void registerAll() {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        books::Root folder;
-        root = &folder;
-        registerAll();
-        benchmark::Initialize(&argc, argv);
-        if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-            return 1;
-        }
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        folder.remove();
-        root = nullptr;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "exchange_bench: %s\n", error.what());
-        return 1;
-    }
-    return 0;
+    return runOnBooks(argc, argv, "exchange_bench", root, registerAll);
 }

@@ -7,6 +7,7 @@
 // Every benchmark works in its book's folder, as the program does in the
 // folder it is started from, and leaves the book as it found it.
 
+#include "benchmain.h"
 #include "books.h"
 #include "form/quietfakes.h"
 #include "form/rubrica.h"
@@ -229,21 +230,5 @@ void registerAll() {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        books::Root folder;
-        root = &folder;
-        registerAll();
-        benchmark::Initialize(&argc, argv);
-        if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-            return 1;
-        }
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        folder.remove();
-        root = nullptr;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "rubrica_bench: %s\n", error.what());
-        return 1;
-    }
-    return 0;
+    return runOnBooks(argc, argv, "rubrica_bench", root, registerAll);
 }

@@ -3,39 +3,13 @@
 // records or nothing, and never leaves its scratch file behind.
 
 #include "exchange/exchange.h"
+#include "scratch.h"
 #include "store/recordfile.h"
 
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-namespace {
-
-void require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
-
-void enterScratchFolder() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    const char* base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string folder = std::string(base) + "/chiamoro-import-fuzz-XXXXXX";
-    require(mkdtemp(folder.data()) != nullptr, "scratch folder");
-    require(chdir(folder.c_str()) == 0, "chdir");
-    done = true;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

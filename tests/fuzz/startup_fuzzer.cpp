@@ -6,6 +6,7 @@
 
 #include "form/quietfakes.h"
 #include "form/rubrica.h"
+#include "scratch.h"
 
 #include <cmath>
 #include <cstdint>
@@ -18,30 +19,11 @@
 
 namespace {
 
-void require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
-
 bool trimmed(const std::u16string& text) {
     return text.empty() || (text.front() != u' ' && text.back() != u' ');
 }
 
 std::int64_t fileLength() { return static_cast<std::int64_t>(std::filesystem::file_size(kDataFileName)); }
-
-void enterScratchFolder() {
-    static bool done = false;
-    if (done) {
-        return;
-    }
-    const char* base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string folder = std::string(base) + "/chiamoro-fuzz-XXXXXX";
-    require(mkdtemp(folder.data()) != nullptr, "scratch folder");
-    require(chdir(folder.c_str()) == 0, "chdir");
-    done = true;
-}
 
 } // namespace
 
