@@ -1,5 +1,7 @@
 #include "app/exchangecommand.h"
 
+#include "exchange/csv.h"
+#include "exchange/vcard.h"
 #include "form/errorreport.h"
 #include "store/contatto.h"
 
@@ -28,24 +30,82 @@ QString problemText(const InputProblem& problem) {
     switch (problem.kind) {
     case InputProblem::Kind::None:
         break;
-    case InputProblem::Kind::Utf16:
-        return QStringLiteral("il file è in UTF-16: salvarlo in UTF-8 e riprovare");
-    case InputProblem::Kind::OutsideCard:
+    case InputProblem::Kind::NoCard:
         return QStringLiteral(
             "non è una scheda vCard (ogni contatto va da BEGIN:VCARD a END:VCARD)");
-    case InputProblem::Kind::UnterminatedCard:
-        return QStringLiteral("la scheda vCard che comincia qui non finisce con END:VCARD");
-    case InputProblem::Kind::StrayEnd:
-        return QStringLiteral("END:VCARD senza un BEGIN:VCARD prima");
-    case InputProblem::Kind::MissingColon:
-        return QStringLiteral("manca il segno \":\" tra il nome della proprietà e il valore");
     case InputProblem::Kind::UnknownColumns:
-        return QStringLiteral("la prima riga deve nominare le colonne Numero, Nome e Commenti "
-                              "(basta una)");
+        return QStringLiteral("la prima riga non nomina nessuna colonna che la rubrica conosca "
+                              "(per esempio Numero, Nome, Telefono, Cellulare o Note)");
     case InputProblem::Kind::UnterminatedQuote:
         return QStringLiteral("le virgolette aperte qui non vengono mai chiuse");
     }
     return {};
+}
+
+// "riga 7", "righe 7-9".
+QString lines(std::int64_t first, std::int64_t last) {
+    return last > first ? QStringLiteral("righe %1-%2").arg(first).arg(last)
+                        : QStringLiteral("riga %1").arg(first);
+}
+
+// A line or a field read otherwise than it stands.
+QString noticeText(const Notice& notice) {
+    using Kind = Notice::Kind;
+    switch (notice.kind) {
+    case Kind::NotAProperty:
+        return QStringLiteral("manca il segno \":\" tra il nome della proprietà e il valore: "
+                              "riga saltata");
+    case Kind::Comment:
+        return QStringLiteral("riga di commento (#): saltata");
+    case Kind::StrayContinuation:
+        return QStringLiteral("riga di continuazione senza una riga da continuare: saltata");
+    case Kind::OutsideCard:
+        return QStringLiteral("testo fuori dalle schede vCard: saltato");
+    case Kind::UnterminatedCard:
+        return QStringLiteral("la scheda vCard che comincia qui non finisce con END:VCARD: "
+                              "importata fin dove arriva");
+    case Kind::LongParameters:
+        return QStringLiteral("parametri troppo lunghi: letti solo i primi %1 byte")
+            .arg(VCardReader::kHeadBytes);
+    case Kind::UnknownCharset:
+        return QStringLiteral("il set di caratteri ") +
+               quotedName(QString::fromLatin1(notice.name.data(),
+                                              static_cast<qsizetype>(notice.name.size()))) +
+               QStringLiteral(" è sconosciuto: letto come UTF-8 o Windows-1252");
+    case Kind::EncodedText:
+        return QStringLiteral("testo in base64: saltato");
+    case Kind::ExtraFields:
+        return counted(notice.count, "campo", "campi") +
+               QStringLiteral(" oltre le colonne della prima riga: ignorati");
+    case Kind::ManyColumns:
+        return counted(notice.count, "colonna", "colonne") +
+               QStringLiteral(" oltre le prime %1: ignorate").arg(CsvReader::kColumns);
+    case Kind::MoreNotices:
+        break;
+    }
+    return {};
+}
+
+// "E-mail" (in 3 contatti), ...
+QString ignoredText(const ExchangeReport& report, Formato format) {
+    QStringList names;
+    for (const IgnoredField& field : report.ignored) {
+        const QString name = field.name.empty() ? QStringLiteral("(senza nome)")
+                                                : QString::fromStdU16String(field.name);
+        names << (format == Formato::VCard ? name : quotedName(name)) + QStringLiteral(" (in ") +
+                     counted(field.contacts, "contatto", "contatti") + QLatin1Char(')');
+    }
+    QString text = names.join(QStringLiteral(", "));
+    if (report.ignoredEmpty > 0) {
+        text += (text.isEmpty() ? QString() : QStringLiteral("; ")) +
+                counted(report.ignoredEmpty, "colonna vuota", "colonne vuote");
+    }
+    if (report.ignoredUnnamed > 0) {
+        text += (text.isEmpty() ? QString() : QStringLiteral("; ")) +
+                counted(report.ignoredUnnamed, "valore", "valori") +
+                QStringLiteral(" in altri campi");
+    }
+    return text;
 }
 
 // What went wrong, in one line: the first paragraph of the window's report
@@ -66,8 +126,9 @@ QString changeText(const FieldChange& change) {
     const auto field = static_cast<std::size_t>(change.field);
     QStringList parts;
     if (change.length > 0) {
-        parts << QStringLiteral("tagliato a %1 caratteri (ne aveva %2)")
+        parts << QStringLiteral("tagliato a %1 caratteri (ne aveva %2%3)")
                      .arg(widths[field])
+                     .arg(change.atLeast ? QStringLiteral("almeno ") : QString())
                      .arg(change.length);
     }
     if (!change.replaced.empty()) {
@@ -100,8 +161,20 @@ int importContacts(const QString& file, Formato format) {
         say(quotedName(file) + QStringLiteral(", riga ") + QString::number(line) +
             QStringLiteral(": ") + texts.join(QStringLiteral("; ")) + QLatin1Char('.'));
     };
-    const ExchangeReport report =
-        importContacts(posixFileSystem(), QFile::encodeName(file).toStdString(), format, changed);
+    const auto noticed = [&file](const Notice& notice) {
+        if (notice.kind == Notice::Kind::MoreNotices) {
+            say(quotedName(file) + QStringLiteral(": ") +
+                (notice.count == 1
+                     ? QStringLiteral("un'altra riga saltata o letta in parte, non elencata.")
+                     : QStringLiteral("altre %1 righe saltate o lette in parte, non elencate.")
+                           .arg(notice.count)));
+            return;
+        }
+        say(quotedName(file) + QStringLiteral(", ") + lines(notice.line, notice.lastLine) +
+            QStringLiteral(": ") + noticeText(notice) + QLatin1Char('.'));
+    };
+    const ExchangeReport report = importContacts(
+        posixFileSystem(), QFile::encodeName(file).toStdString(), format, changed, noticed);
     if (!report.ok()) {
         say(failureText(report, file) +
             (report.added ? QStringLiteral(" I contatti sono stati aggiunti alla rubrica, ma "
@@ -109,13 +182,11 @@ int importContacts(const QString& file, Formato format) {
                           : QStringLiteral(" Nessun contatto è stato importato.")));
         return kFailure;
     }
-    if (!report.ignoredColumns.empty()) {
-        QStringList names;
-        for (const std::u16string& name : report.ignoredColumns) {
-            names << quotedName(QString::fromStdU16String(name));
-        }
-        say(quotedName(file) + QStringLiteral(": colonne ignorate: ") +
-            names.join(QStringLiteral(", ")) + QLatin1Char('.'));
+    if (const QString ignored = ignoredText(report, format); !ignored.isEmpty()) {
+        say(quotedName(file) +
+            (format == Formato::VCard ? QStringLiteral(": proprietà ignorate: ")
+                                      : QStringLiteral(": colonne ignorate: ")) +
+            ignored + QLatin1Char('.'));
     }
     QString last = QString::fromUtf8(report.contacts == 1 ? "importato " : "importati ") +
                    counted(report.contacts, "contatto", "contatti") + QStringLiteral(" da ") +

@@ -2,24 +2,16 @@
 
 #include "store/utf8.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
 
-// A field as it stands: a line break inside the quotes stays the one it is
-// (CR LF, or the lone LF of a spreadsheet's cell), as the record keeps it.
-std::u16string fieldText(std::string_view bytes) {
-    return trimSpaces(decodeGuessing(bytes));
-}
+// A header's name is short: longer ones are no column's the program knows.
+constexpr std::size_t kNameBytes = 256;
 
-std::u16string upperAscii(std::u16string text) {
-    for (char16_t& c : text) {
-        if (c >= u'a' && c <= u'z') {
-            c = static_cast<char16_t>(c - u'a' + u'A');
-        }
-    }
-    return text;
-}
+// Google puts several numbers of one kind in one cell.
+constexpr std::u16string_view kNumberSeparator = u" ::: ";
 
 // The separator the header row holds most of, outside quotes.
 char guessSeparator(std::string_view line) {
@@ -56,11 +48,8 @@ std::string quoted(std::u16string_view text) {
     return field + '"';
 }
 
-std::u16string column(const std::vector<std::string>& fields, int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= fields.size()) {
-        return {};
-    }
-    return fieldText(fields[static_cast<std::size_t>(index)]);
+bool hasValue(std::string_view bytes) {
+    return bytes.find_first_not_of(" \t\r\n") != std::string_view::npos;
 }
 
 } // namespace
@@ -73,93 +62,224 @@ std::string csvRow(const Voce& voce) {
     return quoted(voce.numero) + ',' + quoted(voce.nome) + ',' + quoted(voce.commenti) + "\r\n";
 }
 
-Status CsvReader::row(std::vector<std::string>& fields, bool& got, InputProblem& problem) {
-    fields.clear();
-    std::string line;
-    if (haveFirst_) {
-        line = std::move(first_);
-        haveFirst_ = false;
-        got = true;
-    } else if (Status status = lines_.next(line, got); !status.ok() || !got) {
-        return status;
-    }
-    rowLine_ = lines_.lineNumber();
-    std::string field;
-    bool inQuotes = false;
-    std::int64_t opened = 0;
-    for (;;) {
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            const char c = line[i];
-            if (inQuotes) {
-                if (c != '"') {
-                    field += c;
-                } else if (i + 1 < line.size() && line[i + 1] == '"') {
-                    field += '"';
-                    ++i;
-                } else {
-                    inQuotes = false;
-                }
-            } else if (c == separator_) {
-                fields.push_back(std::move(field));
-                field.clear();
-            } else if (c == '"' && field.find_first_not_of(' ') == std::string::npos) {
-                field.clear(); // spaces before the opening quote do not count
-                inQuotes = true;
-                opened = lines_.lineNumber();
-            } else {
-                field += c; // even a quote inside a field, as spreadsheets take it
+std::u16string CsvReader::text(std::string_view bytes) const {
+    return lines_.converted() ? decodeUtf8(bytes) : decodeGuessing(bytes);
+}
+
+void CsvReader::add(std::string_view bytes) {
+    const std::size_t room = kFieldBytes - field_.size();
+    field_.append(bytes.substr(0, room));
+    cut_ = cut_ || bytes.size() > room;
+}
+
+void CsvReader::feed(std::string_view piece) {
+    const char stops[] = {separator_, '"'};
+    for (std::size_t i = 0; i < piece.size();) {
+        if (quoteInQuotes_) {
+            quoteInQuotes_ = false;
+            if (piece[i] == '"') {
+                add("\""); // two quotes inside quotes are one
+                ++i;
+                continue;
             }
+            inQuotes_ = false; // the quotes closed before this character
         }
-        if (!inQuotes) {
-            break;
+        if (inQuotes_) {
+            const std::size_t quote = piece.find('"', i);
+            add(piece.substr(i, quote == std::string_view::npos ? quote : quote - i));
+            if (quote == std::string_view::npos) {
+                return;
+            }
+            quoteInQuotes_ = true;
+            i = quote + 1;
+            continue;
         }
-        // A line break inside the quotes belongs to the field.
-        field += lines_.ending();
+        if (piece[i] == separator_) {
+            fieldEnded();
+            ++i;
+        } else if (piece[i] == '"' && onlySpaces_) {
+            field_.clear(); // spaces before the opening quote do not count
+            cut_ = false;
+            inQuotes_ = true;
+            opened_ = lines_.lineNumber();
+            ++i;
+        } else {
+            // Up to the next separator or quote; a quote inside a field is
+            // itself, as spreadsheets take it.
+            std::size_t stop = piece.find_first_of(std::string_view(stops, 2), i + 1);
+            stop = stop == std::string_view::npos ? piece.size() : stop;
+            const std::string_view run = piece.substr(i, stop - i);
+            add(run);
+            onlySpaces_ = onlySpaces_ && run.find_first_not_of(' ') == std::string_view::npos;
+            i = stop;
+        }
+    }
+}
+
+void CsvReader::fieldEnded() {
+    if (inHeader_) {
+        if (column_ < kColumns) {
+            names_.push_back(trimSpaces(text(std::string_view(field_).substr(0, kNameBytes))));
+        }
+        ++headerColumns_;
+    } else {
+        rowField(column_, field_, cut_);
+    }
+    ++column_;
+    field_.clear();
+    cut_ = false;
+    onlySpaces_ = true;
+    inQuotes_ = false;
+    quoteInQuotes_ = false;
+}
+
+Status CsvReader::row(std::string_view piece, bool ends, InputProblem& problem) {
+    rowLine_ = lines_.lineNumber();
+    column_ = 0;
+    for (;;) {
+        feed(piece);
+        if (ends) {
+            if (!inQuotes_ || quoteInQuotes_) {
+                fieldEnded();
+                return Status::success();
+            }
+            // A line break inside the quotes belongs to the field.
+            add(*lines_.ending() != '\0' ? lines_.ending() : "\r\n");
+        }
         bool more = false;
-        if (Status status = lines_.next(line, more); !status.ok()) {
+        if (Status status = lines_.next(piece, ends, more); !status.ok()) {
             return status;
         }
         if (!more) {
-            problem = {InputProblem::Kind::UnterminatedQuote, opened};
+            problem = {InputProblem::Kind::UnterminatedQuote, opened_};
             return Status::success();
         }
     }
-    fields.push_back(std::move(field));
-    return Status::success();
 }
 
 Status CsvReader::header(bool& got, InputProblem& problem) {
+    // The first line with something in it.
+    std::string_view piece;
+    bool ends = false;
     do {
-        if (Status status = lines_.next(first_, got); !status.ok() || !got) {
+        if (Status status = lines_.next(piece, ends, got); !status.ok() || !got) {
             return status;
         }
-    } while (first_.find_first_not_of(" \t") == std::string::npos);
-    haveFirst_ = true;
-    separator_ = guessSeparator(first_);
-    std::vector<std::string> names;
-    if (Status status = row(names, got, problem); !status.ok() || !problem.ok()) {
+    } while (!hasValue(piece));
+    separator_ = guessSeparator(piece);
+    inHeader_ = true;
+    Status status = row(piece, ends, problem);
+    inHeader_ = false;
+    if (!status.ok() || !problem.ok()) {
         return status;
     }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::u16string name = fieldText(names[i]);
-        const std::u16string key = upperAscii(name);
-        int* index = key == u"NUMERO"     ? &numero_
-                     : key == u"NOME"     ? &nome_
-                     : key == u"COMMENTI" ? &commenti_
-                                          : nullptr;
-        if (index != nullptr && *index < 0) {
-            *index = static_cast<int>(i);
-        } else if (!name.empty()) {
-            ignored_.push_back(name); // an unknown column, or a known one again
+    const bool surnames = std::any_of(names_.begin(), names_.end(), isSurnameColumn);
+    bool known = false;
+    for (const std::u16string& name : names_) {
+        const Column column = columnNamed(name, surnames);
+        columns_.push_back(column);
+        known = known || column.role != Column::Role::Ignored;
+        ignoredIndex_.push_back(column.role == Column::Role::Ignored ? ignored_.declare(name)
+                                                                     : IgnoredFields::kNames);
+        if (column.role == Column::Role::Name && column.part == NamePart::Company &&
+            company_.empty()) {
+            company_ = name;
         }
     }
-    if (numero_ < 0 && nome_ < 0 && commenti_ < 0) {
+    names_.clear();
+    if (headerColumns_ > kColumns) {
+        notices_.add({Notice::Kind::ManyColumns,
+                      rowLine_,
+                      rowLine_,
+                      static_cast<std::int64_t>(headerColumns_ - kColumns),
+                      {}});
+    }
+    if (!known) {
         problem = {InputProblem::Kind::UnknownColumns, rowLine_};
     }
     return Status::success();
 }
 
-Status CsvReader::next(Voce& voce, bool& got, InputProblem& problem) {
+void CsvReader::addNumbers(std::u16string_view text, bool cut, PhoneKind kind,
+                           std::u16string_view label) {
+    for (std::size_t from = 0; from <= text.size();) {
+        std::size_t end = text.find(kNumberSeparator, from);
+        const bool last = end == std::u16string_view::npos;
+        end = last ? text.size() : end;
+        contact_.phone({lineText(text.substr(from, end - from), cut && last),
+                        std::u16string(label),
+                        kind,
+                        false,
+                        {}});
+        from = end + kNumberSeparator.size();
+    }
+}
+
+void CsvReader::rowField(std::size_t column, std::string_view bytes, bool cut) {
+    if (column >= columns_.size()) {
+        // Past the header's columns; those past the ones told apart are reported once.
+        if (column >= headerColumns_ && hasValue(bytes)) {
+            ++extra_;
+        }
+        return;
+    }
+    const Column& named = columns_[column];
+    switch (named.role) {
+    case Column::Role::Ignored:
+        if (hasValue(bytes)) {
+            ignored_.seen(ignoredIndex_[column], rows_);
+        }
+        break;
+    case Column::Role::Name:
+        contact_.name(named.part, lineText(text(bytes), cut));
+        break;
+    case Column::Role::Phone:
+        addNumbers(text(bytes), cut, named.kind, named.label);
+        break;
+    case Column::Role::PhoneType:
+    case Column::Role::PhoneValue: {
+        auto pair = std::find_if(pairs_.begin(), pairs_.end(),
+                                 [&named](const Pair& p) { return p.pair == named.pair; });
+        if (pair == pairs_.end()) {
+            pair = pairs_.insert(pairs_.end(), Pair{named.pair, {}, {}});
+        }
+        if (named.role == Column::Role::PhoneType) {
+            pair->type = lineText(text(bytes)).text;
+            break;
+        }
+        const std::u16string numbers = text(bytes);
+        for (std::size_t from = 0; from <= numbers.size() && pairNumbers_ < 128; ++pairNumbers_) {
+            std::size_t end = numbers.find(kNumberSeparator, from);
+            const bool last = end == std::u16string::npos;
+            end = last ? numbers.size() : end;
+            pair->numbers.push_back(lineText(numbers.substr(from, end - from), cut && last));
+            from = end + kNumberSeparator.size();
+        }
+        break;
+    }
+    case Column::Role::Notes:
+        contact_.note(noteText(text(bytes), cut));
+        break;
+    }
+}
+
+void CsvReader::rowEnded() {
+    for (const Pair& pair : pairs_) {
+        PhoneKind kind = PhoneKind::Voice;
+        const std::u16string label = phoneLabel(pair.type, kind);
+        for (const HeldText& number : pair.numbers) {
+            contact_.phone({number, label, kind, false, {}});
+        }
+    }
+    if (contact_.companyUnused()) {
+        ignored_.seen(company_, rows_);
+    }
+    if (extra_ > 0) {
+        notices_.add({Notice::Kind::ExtraFields, rowLine_, lines_.lineNumber(), extra_, {}});
+    }
+}
+
+Status CsvReader::next(ReadContact& contact, bool& got, InputProblem& problem) {
     got = false;
     if (!headerRead_) {
         headerRead_ = true;
@@ -167,12 +287,24 @@ Status CsvReader::next(Voce& voce, bool& got, InputProblem& problem) {
             got = false;
             return status;
         }
+        got = false;
     }
-    std::vector<std::string> fields;
-    if (Status status = row(fields, got, problem); !status.ok() || !got || !problem.ok()) {
-        got = got && status.ok() && problem.ok();
+    std::string_view piece;
+    bool ends = false;
+    bool more = false;
+    if (Status status = lines_.next(piece, ends, more); !status.ok() || !more) {
         return status;
     }
-    voce = {column(fields, numero_), column(fields, nome_), column(fields, commenti_)};
+    ++rows_;
+    contact_.clear();
+    pairs_.clear();
+    pairNumbers_ = 0;
+    extra_ = 0;
+    if (Status status = row(piece, ends, problem); !status.ok() || !problem.ok()) {
+        return status;
+    }
+    rowEnded();
+    contact = contact_.contact();
+    got = true;
     return Status::success();
 }

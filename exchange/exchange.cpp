@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -299,17 +300,47 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
     return report;
 }
 
+namespace {
+
+// Reads the contacts of `lines` into `append`; the report's counts as it goes.
+Status importAll(ContactReader& reader, RecordAppend& append, ExchangeReport& report,
+                 const ChangeReport& onChange) {
+    std::vector<FieldChange> changes;
+    for (;;) {
+        ReadContact contact;
+        bool got = false;
+        if (Status status = reader.next(contact, got, report.problem);
+            !status.ok() || !report.problem.ok() || !got) {
+            return status;
+        }
+        if (blank(contact.voce)) {
+            ++report.skipped;
+            continue;
+        }
+        changes.clear();
+        const Contatto record = toRecord(contact, changes);
+        if (Status status = append.add(record); !status.ok()) {
+            return status;
+        }
+        ++report.contacts;
+        if (!changes.empty()) {
+            ++report.changed;
+            if (onChange) {
+                onChange(reader.line(), changes);
+            }
+        }
+    }
+}
+
+} // namespace
+
 ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato format,
-                              const ChangeReport& onChange) {
+                              const ChangeReport& onChange, const NoticeReport& onNotice) {
     ExchangeReport report;
     Status& status = report.status;
     // The file to import first: a mistake there touches nothing.
     LineReader lines(fs);
     if (!(status = lines.open(source)).ok()) {
-        return report;
-    }
-    if (lines.utf16()) {
-        report.problem = {InputProblem::Kind::Utf16, 1};
         return report;
     }
     // The phone book as the window takes it: one program at a time.
@@ -329,56 +360,35 @@ ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato
         return report;
     }
 
+    Notices notices(onNotice);
     std::unique_ptr<ContactReader> reader;
-    CsvReader* csv = nullptr;
     if (format == Formato::VCard) {
-        reader = std::make_unique<VCardReader>(lines);
+        reader = std::make_unique<VCardReader>(lines, notices);
     } else {
-        reader = std::make_unique<CsvReader>(lines);
-        csv = static_cast<CsvReader*>(reader.get());
+        reader = std::make_unique<CsvReader>(lines, notices);
     }
-    const auto failed = [&report]() {
+    try {
+        status = importAll(*reader, append, report, onChange);
+    } catch (const std::bad_alloc&) {
+        // Nothing the reader holds grows with the file; the system is short of memory.
+        status = Status::failure(FileOperation::Read, source, ENOMEM);
+    }
+    if (!report.ok()) {
+        append.rollback();
         report.contacts = report.changed = report.skipped = 0;
         return report;
-    };
-    std::vector<FieldChange> changes;
-    for (;;) {
-        Voce voce;
-        bool got = false;
-        status = reader->next(voce, got, report.problem);
-        if (!report.ok()) {
-            append.rollback();
-            return failed();
-        }
-        if (!got) {
-            break;
-        }
-        if (blank(voce)) {
-            ++report.skipped;
-            continue;
-        }
-        changes.clear();
-        const Contatto record = toRecord(voce, changes);
-        if (!(status = append.add(record)).ok()) {
-            return failed();
-        }
-        ++report.contacts;
-        if (!changes.empty()) {
-            ++report.changed;
-            if (onChange) {
-                onChange(reader->line(), changes);
-            }
-        }
     }
     if (!(status = append.commit()).ok()) {
         if (!append.committed()) {
-            return failed();
+            report.contacts = report.changed = report.skipped = 0;
+            return report;
         }
         report.added = true;
     }
-    if (csv != nullptr) {
-        report.ignoredColumns = csv->ignored();
-    }
+    notices.finish();
+    report.ignored = reader->ignored().withValues();
+    report.ignoredEmpty = reader->ignored().empty();
+    report.ignoredUnnamed = reader->ignored().unnamed();
     report.total = append.totalAfter();
     return report;
 }

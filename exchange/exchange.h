@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/problem.h"
+#include "exchange/reader.h"
 #include "exchange/voce.h"
 #include "store/filesystem.h"
 #include "store/status.h"
@@ -34,8 +35,13 @@ struct ExchangeReport {
     std::int64_t contacts = 0; // written out, or added to the phone book
     std::int64_t changed = 0;  // imported, but cut to fit or with characters stored as '?'
     std::int64_t skipped = 0;  // empty ones left out
-    std::int32_t total = 0;    // import: the contacts in the phone book afterwards
-    std::vector<std::u16string> ignoredColumns; // import from CSV
+    std::int32_t total = 0;    // import: the records in the phone book afterwards
+    // Import: the columns (CSV) or properties (vCard) the phone book has no
+    // place for, that held something; the CSV columns that held nothing; and
+    // the values in fields past the ones told apart.
+    std::vector<IgnoredField> ignored;
+    std::int64_t ignoredEmpty = 0;
+    std::int64_t ignoredUnnamed = 0;
     // Import: the contacts are in the phone book, though `status` reports a
     // failure to make that durable (the folder's sync after the rename).
     bool added = false;
@@ -63,6 +69,9 @@ using ChangeReport = std::function<void(std::int64_t line, const std::vector<Fie
 // another import, created if missing), appended where "Nuovo" would append
 // and synced once at the end (see RecordAppend). A file that turns out not to
 // be what its name says, or any failed operation, leaves the data file as it
-// was, byte for byte. The phone book itself is never a source (EINVAL).
+// was, byte for byte. The phone book itself is never a source (EINVAL). A
+// line or field of the file that is skipped or read otherwise than it stands
+// goes to `onNotice`; the rest is imported. Memory stays the same whatever
+// the file: a file that needs more is refused (ENOMEM).
 ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato format,
-                              const ChangeReport& onChange = {});
+                              const ChangeReport& onChange = {}, const NoticeReport& onNotice = {});

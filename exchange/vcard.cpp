@@ -1,6 +1,5 @@
 #include "vcard.h"
 
-#include "store/codepage.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -24,12 +23,12 @@ std::string upperAscii(std::string_view text) {
     return upper;
 }
 
-std::string trimBlanks(std::string_view text) {
+std::string_view trimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
         return {};
     }
-    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 // --- Writing ----------------------------------------------------------------
@@ -84,10 +83,33 @@ void putLine(std::string& card, const std::string& line) {
 
 // --- Reading ----------------------------------------------------------------
 
-struct Property {
+// The properties whose values the phone book keeps, or that shape the file.
+bool kept(std::string_view name) {
+    for (const std::string_view known :
+         {"BEGIN", "END", "FN", "N", "ORG", "TEL", "NOTE", "X-ABLABEL", "AGENT"}) {
+        if (name == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Properties about the card rather than the contact: passed over without a word.
+bool aboutTheCard(std::string_view name) {
+    for (const std::string_view known :
+         {"VERSION", "PRODID", "REV", "UID", "KIND", "X-ABUID", "X-ABSHOWAS"}) {
+        if (name == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A property's name and parameters.
+struct Head {
+    std::string group;                                       // upper case
     std::string name;                                        // upper case, without its group
     std::vector<std::pair<std::string, std::string>> params; // upper case
-    std::string_view value;                                  // in the line being read
 
     std::string param(std::string_view key) const {
         for (const auto& [k, v] : params) {
@@ -116,46 +138,29 @@ std::vector<std::string_view> splitOutsideQuotes(std::string_view text, char sep
     return parts;
 }
 
-std::optional<Property> parse(std::string_view line) {
-    bool quoted = false;
-    std::size_t colon = std::string_view::npos;
-    for (std::size_t i = 0; i < line.size() && colon == std::string_view::npos; ++i) {
-        if (line[i] == '"') {
-            quoted = !quoted;
-        } else if (line[i] == ':' && !quoted) {
-            colon = i;
-        }
-    }
-    if (colon == std::string_view::npos) {
-        return std::nullopt;
-    }
-    Property property;
-    property.value = line.substr(colon + 1);
-    const auto parts = splitOutsideQuotes(line.substr(0, colon), ';');
-    std::string_view name = parts.front();
+Head parseHead(std::string_view text) {
+    Head head;
+    const auto parts = splitOutsideQuotes(text, ';');
+    std::string_view name = trimBlanks(parts.front());
     if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
+        head.group = upperAscii(name.substr(0, dot));
         name.remove_prefix(dot + 1);
     }
-    property.name = upperAscii(trimBlanks(name));
+    head.name = upperAscii(name);
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const std::string part = upperAscii(trimBlanks(parts[i]));
         const auto equals = part.find('=');
         if (equals != std::string::npos) {
             std::string value = part.substr(equals + 1);
             std::erase(value, '"');
-            property.params.emplace_back(part.substr(0, equals), value);
+            head.params.emplace_back(std::string(trimBlanks(part.substr(0, equals))), value);
         } else if (part == "QUOTED-PRINTABLE" || part == "BASE64" || part == "8BIT") {
-            property.params.emplace_back("ENCODING", part); // 2.1 names it bare
-        } else {
-            property.params.emplace_back("TYPE", part); // 2.1: "TEL;CELL;PREF:"
+            head.params.emplace_back("ENCODING", part); // 2.1 names it bare
+        } else if (!part.empty()) {
+            head.params.emplace_back("TYPE", part); // 2.1: "TEL;CELL;PREF:"
         }
     }
-    return property;
-}
-
-bool quotedPrintable(std::string_view line) {
-    const auto colon = line.find(':');
-    return upperAscii(line.substr(0, colon)).find("QUOTED-PRINTABLE") != std::string::npos;
+    return head;
 }
 
 int hexDigit(char c) {
@@ -186,34 +191,16 @@ std::string decodeQuotedPrintable(std::string_view text) {
     return bytes;
 }
 
-// A value's bytes as text, through its ENCODING and CHARSET; nothing for a
-// binary (base64) value.
-std::optional<std::u16string> decodeValue(const Property& property, std::string_view raw) {
-    std::string bytes(raw);
-    const std::string encoding = property.param("ENCODING");
-    if (encoding == "QUOTED-PRINTABLE") {
-        bytes = decodeQuotedPrintable(bytes);
-    } else if (encoding == "B" || encoding == "BASE64") {
-        return std::nullopt;
-    }
-    const std::string charset = property.param("CHARSET");
-    if (charset == "UTF-8") {
-        return decodeUtf8(bytes);
-    }
-    if (charset == "ISO-8859-1" || charset == "WINDOWS-1252" || charset == "CP1252") {
-        return decodeCp1252(bytes);
-    }
-    return decodeGuessing(bytes);
-}
-
-// Backslash escapes of text values: \n is a line break, \\ \, \; \: the character.
-std::u16string unescaped(std::u16string_view text) {
-    if (text.find(u'\\') == std::u16string_view::npos) {
-        return normaliseBreaks(text);
-    }
+// Backslash escapes of text values: \n is a line break, \\ \, \; \: the
+// character. In a list of values, a bare comma separates them: it becomes a space.
+std::u16string unescaped(std::u16string_view text, bool list = false) {
     std::u16string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u',' && list) {
+            out += u' ';
+            continue;
+        }
         if (text[i] != u'\\' || i + 1 == text.size()) {
             out += text[i];
             continue;
@@ -231,48 +218,28 @@ std::u16string unescaped(std::u16string_view text) {
     return normaliseBreaks(out);
 }
 
-std::optional<std::u16string> text(const Property& property, std::string_view raw) {
-    const auto decoded = decodeValue(property, raw);
-    if (!decoded) {
-        return std::nullopt;
-    }
-    return unescaped(*decoded);
-}
-
-// N: family; given; additional; prefixes; suffixes. The name as it is said:
-// prefixes, given, additional, family, suffixes.
-std::u16string nameFromParts(const Property& property) {
-    std::vector<std::string_view> parts;
-    std::string_view value = property.value;
+// The components of a structured value (N, ORG), split at the semicolons that
+// are not escaped; each still escaped.
+std::vector<std::u16string_view> components(std::u16string_view value) {
+    std::vector<std::u16string_view> parts;
     std::size_t from = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\') {
+        if (value[i] == u'\\') {
             ++i;
-        } else if (value[i] == ';') {
+        } else if (value[i] == u';') {
             parts.push_back(value.substr(from, i - from));
             from = i + 1;
         }
     }
     parts.push_back(value.substr(from));
-    parts.resize(std::max<std::size_t>(parts.size(), 5));
-    std::u16string name;
-    for (const std::size_t i : {3, 1, 2, 0, 4}) {
-        const std::u16string part = trimSpaces(text(property, parts[i]).value_or(u""));
-        if (!part.empty()) {
-            name += name.empty() ? part : u" " + part;
-        }
-    }
-    return name;
+    return parts;
 }
 
-bool preferred(const Property& property) {
-    for (const auto& [key, value] : property.params) {
-        if (key == "PREF") {
-            return true; // 4.0: PREF=1
-        }
+bool hasType(const Head& head, std::string_view type) {
+    for (const auto& [key, value] : head.params) {
         if (key == "TYPE") {
-            for (const auto type : splitOutsideQuotes(value, ',')) {
-                if (type == "PREF") {
+            for (const auto one : splitOutsideQuotes(value, ',')) {
+                if (trimBlanks(one) == type) {
                     return true;
                 }
             }
@@ -281,8 +248,36 @@ bool preferred(const Property& property) {
     return false;
 }
 
-std::u16string phoneNumber(const Property& property) {
-    std::u16string number = trimSpaces(text(property, property.value).value_or(u""));
+// What TEL's types make of a number: its kind and the label it goes under
+// in the comments.
+void describe(const Head& head, Phone& phone) {
+    const auto has = [&head](std::string_view type) { return hasType(head, type); };
+    phone.preferred = has("PREF") || std::any_of(head.params.begin(), head.params.end(),
+                                                 [](const auto& p) { return p.first == "PREF"; });
+    if (has("FAX")) {
+        phone.kind = PhoneKind::Fax;
+        phone.label = u"Fax";
+    } else if (has("PAGER")) {
+        phone.kind = PhoneKind::Fax;
+        phone.label = u"Cercapersone";
+    } else if (has("CELL") || has("IPHONE")) {
+        phone.kind = PhoneKind::Cell;
+        phone.label = u"Cell.";
+    } else {
+        phone.label = has("HOME")   ? u"Casa"
+                      : has("WORK") ? u"Ufficio"
+                      : has("MAIN") ? u"Principale"
+                      : has("CAR")  ? u"Auto"
+                                    : u"";
+        // A number is a voice number unless its types say it is only something else.
+        const bool other = has("TEXT") || has("VIDEO") || has("MSG") || has("MODEM") ||
+                           has("BBS") || has("ISDN") || has("TEXTPHONE");
+        phone.kind =
+            other && !has("VOICE") && phone.label.empty() ? PhoneKind::Other : PhoneKind::Voice;
+    }
+}
+
+std::u16string withoutTelUri(std::u16string number) {
     // 4.0 may give it as a URI.
     if (number.size() >= 4 && (number[0] | 0x20) == u't' && (number[1] | 0x20) == u'e' &&
         (number[2] | 0x20) == u'l' && number[3] == u':') {
@@ -291,66 +286,16 @@ std::u16string phoneNumber(const Property& property) {
     return number;
 }
 
-// The card being read.
-struct Card {
-    std::int64_t begun = 0;
-    std::optional<std::u16string> formatted; // FN
-    std::u16string fromParts;                // N
-    std::vector<std::u16string> numbers;
-    std::size_t chosen = 0; // the number that becomes the record's
-    bool chosenPreferred = false;
-    std::u16string notes;
-
-    void take(const Property& property) {
-        if (property.name == "FN" && !formatted) {
-            formatted = text(property, property.value);
-        } else if (property.name == "N" && fromParts.empty()) {
-            fromParts = nameFromParts(property);
-        } else if (property.name == "TEL") {
-            std::u16string number = phoneNumber(property);
-            if (number.empty()) {
-                return;
-            }
-            if (preferred(property) && !chosenPreferred) {
-                chosen = numbers.size();
-                chosenPreferred = true;
-            }
-            numbers.push_back(std::move(number));
-        } else if (property.name == "NOTE") {
-            if (const auto note = text(property, property.value); note && !note->empty()) {
-                notes += notes.empty() ? *note : u"\r\n" + *note;
-            }
-        }
-    }
-
-    // The other numbers open the comments, one a line, as the comments box
-    // asks for secondary numbers.
-    Voce voce() const {
-        const std::u16string name = trimSpaces(formatted.value_or(u""));
-        Voce voce{numbers.empty() ? u"" : numbers[chosen], name.empty() ? fromParts : name, {}};
-        for (std::size_t i = 0; i < numbers.size(); ++i) {
-            if (i != chosen) {
-                voce.commenti += numbers[i] + u"\r\n";
-            }
-        }
-        voce.commenti += notes;
-        if (notes.empty() && !voce.commenti.empty()) {
-            voce.commenti.resize(voce.commenti.size() - 2);
-        }
-        return voce;
-    }
-};
-
-bool isBlank(std::string_view line) {
-    return line.find_first_not_of(" \t") == std::string_view::npos;
-}
-
 } // namespace
 
 std::string vcardOf(const Voce& voce) {
     std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-    // N and FN both hold the whole name: the record does not split it.
-    const std::string name = escaped(voce.nome);
+    // N and FN both hold the whole name: the record does not split it. A card
+    // must have a name: without one, the number is the name.
+    const std::u16string_view shown = !voce.nome.empty()     ? std::u16string_view(voce.nome)
+                                      : !voce.numero.empty() ? std::u16string_view(voce.numero)
+                                                             : kNoName;
+    const std::string name = escaped(shown);
     putLine(card, "N:" + name + ";;;;");
     putLine(card, "FN:" + name);
     if (!voce.numero.empty()) {
@@ -363,83 +308,264 @@ std::string vcardOf(const Voce& voce) {
     return card;
 }
 
-Status VCardReader::logicalLine(std::string& line, std::int64_t& number, bool& got) {
-    got = havePending_;
-    if (!havePending_) {
-        if (Status status = lines_.next(pending_, got); !status.ok() || !got) {
-            return status;
-        }
-        pendingNumber_ = lines_.lineNumber();
-    }
-    std::swap(line, pending_); // both keep their room for the next lines
-    number = pendingNumber_;
-    havePending_ = false;
-    for (;;) {
+void VCardReader::finishHead(Line& line) {
+    const Head head = parseHead(line.head);
+    line.keep = kept(head.name);
+    line.quotedPrintable = head.param("ENCODING") == "QUOTED-PRINTABLE";
+}
+
+Status VCardReader::readPhysical(Line& line, bool& got) {
+    got = false;
+    for (bool ends = false; !ends;) {
+        std::string_view piece;
         bool more = false;
-        if (Status status = lines_.next(pending_, more); !status.ok() || !more) {
+        if (Status status = lines_.next(piece, ends, more); !status.ok() || !more) {
             return status;
         }
-        if (!line.empty() && line.back() == '=' && quotedPrintable(line)) {
-            line.pop_back(); // a soft line break of quoted-printable
-            line += pending_;
-        } else if (!pending_.empty() && (pending_[0] == ' ' || pending_[0] == '\t')) {
-            line.append(pending_, 1); // folded
-        } else {
-            havePending_ = true;
-            pendingNumber_ = lines_.lineNumber();
+        got = true;
+        if (line.blank && piece.find_first_not_of(" \t") != std::string_view::npos) {
+            line.blank = false;
+        }
+        if (!piece.empty()) {
+            line.last = piece.back();
+        }
+        std::size_t i = 0;
+        // The name and parameters, up to the first ':' outside quotes.
+        for (; i < piece.size() && !line.colon; ++i) {
+            const char c = piece[i];
+            if (c == ':' && !line.quoted) {
+                line.colon = true;
+                finishHead(line);
+                continue;
+            }
+            if (c == '"') {
+                line.quoted = !line.quoted;
+            }
+            if (line.head.size() < kHeadBytes) {
+                line.head += c;
+            } else {
+                line.headCut = true;
+            }
+        }
+        // The value, as far as a field can use it.
+        if (i < piece.size() && line.keep) {
+            const std::size_t room = kValueBytes - line.value.size();
+            line.value.append(piece.substr(i, room));
+            line.valueCut = line.valueCut || piece.size() - i > room;
+        }
+    }
+    return Status::success();
+}
+
+void VCardReader::Line::reset() {
+    std::string room[2] = {std::move(head), std::move(value)};
+    *this = Line{};
+    head = std::move(room[0]);
+    value = std::move(room[1]);
+    head.clear();
+    value.clear();
+}
+
+Status VCardReader::readLine(Line& line, bool& got) {
+    line.reset();
+    if (Status status = readPhysical(line, got); !status.ok() || !got) {
+        return status;
+    }
+    line.number = lines_.lineNumber();
+    line.startsBlank = !line.head.empty() && (line.head[0] == ' ' || line.head[0] == '\t');
+    if (line.head.empty() && !line.colon) {
+        return Status::success(); // an empty line continues nothing
+    }
+    for (;;) {
+        int next = -1;
+        if (Status status = lines_.peek(next); !status.ok()) {
+            return status;
+        }
+        if (next < 0) {
             return Status::success();
+        }
+        if (line.quotedPrintable && line.last == '=') {
+            // A soft line break of quoted-printable: the '=' is not part of the value.
+            if (!line.valueCut && !line.value.empty() && line.value.back() == '=') {
+                line.value.pop_back();
+            }
+            line.last = 0;
+        } else if (next == ' ' || next == '\t') {
+            lines_.skip(); // folded: the continuation's first blank is not part of it
+        } else {
+            return Status::success();
+        }
+        bool more = false;
+        if (Status status = readPhysical(line, more); !status.ok() || !more) {
+            return status;
         }
     }
 }
 
-Status VCardReader::next(Voce& voce, bool& got, InputProblem& problem) {
+void VCardReader::skipped(Notice::Kind kind, std::int64_t line) {
+    if (open_ == 0) {
+        // Outside any card: one notice for a run of such lines.
+        outsideFrom_ = outsideFrom_ == 0 ? line : outsideFrom_;
+        outsideTo_ = lines_.lineNumber();
+        firstOutside_ = firstOutside_ == 0 && cards_ == 0 ? line : firstOutside_;
+        return;
+    }
+    notices_.add({kind, line, lines_.lineNumber(), 0, {}});
+}
+
+void VCardReader::finishOutside() {
+    if (outsideFrom_ != 0) {
+        notices_.add({Notice::Kind::OutsideCard, outsideFrom_, outsideTo_, 0, {}});
+        outsideFrom_ = 0;
+    }
+}
+
+void VCardReader::take(const Line& line) {
+    const Head head = parseHead(line.head);
+    if (head.name == "AGENT") {
+        agent_ = trimBlanks(line.value).empty(); // 2.1: the agent's card follows
+        return;
+    }
+    if (!line.keep) {
+        if (!aboutTheCard(head.name)) {
+            ignored_.seen(decodeGuessing(head.name), cards_);
+        }
+        return;
+    }
+    if (line.headCut) {
+        notices_.add({Notice::Kind::LongParameters, line.number, line.number, 0, {}});
+    }
+    // The value's bytes as text, through its ENCODING and CHARSET.
+    const std::string encoding = head.param("ENCODING");
+    if (encoding == "B" || encoding == "BASE64") {
+        notices_.add({Notice::Kind::EncodedText, line.number, line.number, 0, {}});
+        return;
+    }
+    const std::string bytes =
+        line.quotedPrintable ? decodeQuotedPrintable(line.value) : std::string(line.value);
+    std::u16string text;
+    const std::string charset = head.param("CHARSET");
+    if (lines_.converted() && !line.quotedPrintable) {
+        text = decodeUtf8(bytes); // the file was UTF-16 or UTF-32
+    } else if (!charset.empty()) {
+        if (auto decoded = charsets_.decode(charset, bytes)) {
+            text = std::move(*decoded);
+        } else {
+            notices_.add(
+                {Notice::Kind::UnknownCharset, line.number, line.number, 0, charset.substr(0, 64)});
+            text = decodeGuessing(bytes);
+        }
+    } else {
+        text = decodeGuessing(bytes);
+    }
+
+    const bool cut = line.valueCut;
+    if (head.name == "FN") {
+        card_.name(NamePart::Display, lineText(unescaped(text), cut));
+    } else if (head.name == "N") {
+        // Family; given; additional; prefixes; suffixes.
+        auto parts = components(text);
+        parts.resize(std::max<std::size_t>(parts.size(), 5));
+        const NamePart order[] = {NamePart::Family, NamePart::Given, NamePart::Middle,
+                                  NamePart::Prefix, NamePart::Suffix};
+        for (std::size_t i = 0; i < 5; ++i) {
+            card_.name(order[i], lineText(unescaped(parts[i], true), cut));
+        }
+    } else if (head.name == "ORG") {
+        card_.name(NamePart::Company, lineText(unescaped(components(text).front()), cut));
+    } else if (head.name == "TEL") {
+        Phone phone;
+        phone.number = lineText(withoutTelUri(trimSpaces(unescaped(text))), cut);
+        phone.group = head.group;
+        describe(head, phone);
+        card_.phone(std::move(phone));
+    } else if (head.name == "NOTE") {
+        card_.note(noteText(unescaped(text), cut));
+    } else if (head.name == "X-ABLABEL") {
+        card_.groupLabel(head.group, lineText(unescaped(text)).text);
+    }
+}
+
+Status VCardReader::next(ReadContact& contact, bool& got, InputProblem& problem) {
     got = false;
-    Card card;
-    int depth = 0;
-    std::string line;
+    const auto deliver = [&](std::int64_t nextCard) {
+        begun_ = open_;
+        if (card_.companyUnused()) {
+            ignored_.seen(u"ORG", cards_);
+        }
+        contact = card_.contact();
+        got = true;
+        card_.clear();
+        open_ = nextCard;
+        depth_ = 0;
+        agent_ = false;
+        if (nextCard != 0) {
+            ++cards_;
+        }
+    };
     for (;;) {
-        std::int64_t number = 0;
         bool more = false;
-        if (Status status = logicalLine(line, number, more); !status.ok()) {
+        if (Status status = readLine(line_, more); !status.ok()) {
             return status;
         }
+        const Line& line = line_;
         if (!more) {
-            if (depth > 0) {
-                problem = {InputProblem::Kind::UnterminatedCard, card.begun};
-            }
-            return Status::success();
-        }
-        if (isBlank(line)) {
-            continue;
-        }
-        const std::optional<Property> property = parse(line);
-        const bool begin = property && property->name == "BEGIN";
-        const bool end = property && property->name == "END";
-        if (depth == 0) {
-            if (begin && upperAscii(trimBlanks(property->value)) == "VCARD") {
-                depth = 1;
-                card.begun = number;
-                continue;
-            }
-            problem = {end ? InputProblem::Kind::StrayEnd : InputProblem::Kind::OutsideCard,
-                       number};
-            return Status::success();
-        }
-        if (!property) {
-            problem = {InputProblem::Kind::MissingColon, number};
-            return Status::success();
-        }
-        if (begin) {
-            ++depth; // a card inside the card (2.1's AGENT): passed over
-        } else if (end) {
-            if (--depth == 0) {
-                voce = card.voce();
-                begun_ = card.begun;
-                got = true;
+            if (open_ != 0) {
+                notices_.add({Notice::Kind::UnterminatedCard, open_, open_, 0, {}});
+                deliver(0);
                 return Status::success();
             }
-        } else if (depth == 1) {
-            card.take(*property);
+            if (cards_ > 0) {
+                finishOutside();
+            } else if (firstOutside_ != 0) {
+                problem = {InputProblem::Kind::NoCard, firstOutside_};
+            }
+            return Status::success();
+        }
+        if (line.blank) {
+            continue;
+        }
+        if (!line.colon) {
+            skipped(line.head.starts_with('#') ? Notice::Kind::Comment
+                    : line.startsBlank         ? Notice::Kind::StrayContinuation
+                                               : Notice::Kind::NotAProperty,
+                    line.number);
+            continue;
+        }
+        const Head head = parseHead(line.head);
+        const bool vcard = upperAscii(trimBlanks(line.value)) == "VCARD";
+        if (head.name == "BEGIN" && vcard) {
+            if (open_ == 0) {
+                finishOutside();
+                open_ = line.number;
+                ++cards_;
+                continue;
+            }
+            if (agent_ || depth_ > 0) {
+                ++depth_; // a card inside the card (2.1's AGENT): passed over
+                agent_ = false;
+                continue;
+            }
+            // The card before never ended: it is read as far as it went.
+            notices_.add({Notice::Kind::UnterminatedCard, open_, open_, 0, {}});
+            deliver(line.number);
+            return Status::success();
+        }
+        if (head.name == "END" && vcard && open_ != 0) {
+            if (depth_ > 0) {
+                --depth_;
+                continue;
+            }
+            deliver(0);
+            return Status::success();
+        }
+        if (open_ == 0 || head.name.empty()) {
+            skipped(Notice::Kind::NotAProperty, line.number);
+            continue;
+        }
+        agent_ = false;
+        if (depth_ == 0) {
+            take(line);
         }
     }
 }

@@ -15,30 +15,19 @@ bool validUtf8(std::string_view bytes) {
     return true;
 }
 
-std::u16string oneLine(std::u16string_view text) {
-    std::u16string line;
-    line.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            continue; // CR LF is one break, one space
-        }
-        line += text[i] == u'\r' || text[i] == u'\n' ? u' ' : text[i];
-    }
-    return line;
-}
-
 bool isSurrogatePair(std::u16string_view text, std::size_t i) {
     return i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF && text[i + 1] >= 0xDC00 &&
            text[i + 1] <= 0xDFFF;
 }
 
-std::u16string fit(Field field, std::u16string_view text, int width,
+// `text` is trimmed already; `size` is how long the whole of it was.
+std::u16string fit(Field field, std::u16string_view text, TextLength size, int width,
                    std::vector<FieldChange>& changes) {
-    const std::u16string trimmed = trimSpaces(text);
     const auto wide = static_cast<std::size_t>(width);
-    const std::u16string stored = fitField(trimmed, wide);
-    FieldChange change{field, trimmed.size() > wide ? trimmed.size() : 0, {}};
-    const std::u16string_view kept = std::u16string_view(stored).substr(0, trimmed.size());
+    const std::u16string stored = fitField(text, wide);
+    const std::size_t length = std::max(size.length, text.size());
+    FieldChange change{field, length > wide || size.atLeast ? length : 0, size.atLeast, {}};
+    const std::u16string_view kept = std::u16string_view(stored).substr(0, text.size());
     for (std::size_t i = 0; i < kept.size(); ++i) {
         if (kept[i] < 0x80 || encodeCp1252(kept[i]) != '?') {
             continue;
@@ -59,6 +48,22 @@ std::u16string fit(Field field, std::u16string_view text, int width,
 
 } // namespace
 
+HeldText::HeldText(std::u16string_view whole, bool atLeast)
+    : text(whole.substr(0, kHeldUnits)), size{whole.size(), atLeast} {}
+
+void HeldText::append(std::u16string_view more) {
+    append(HeldText(more));
+}
+
+void HeldText::append(const HeldText& more) {
+    // Only after a text held whole: a cut one would get a gap in the middle.
+    if (text.size() == size.length && !size.atLeast && text.size() < kHeldUnits) {
+        text.append(more.text, 0, kHeldUnits - text.size());
+    }
+    size.length += more.size.length;
+    size.atLeast = size.atLeast || more.size.atLeast;
+}
+
 bool blank(const Voce& voce) {
     return trimSpaces(voce.numero).empty() && trimSpaces(voce.nome).empty() &&
            trimSpaces(voce.commenti).empty();
@@ -68,10 +73,21 @@ Voce fromRecord(const Contatto& record) {
     return {trimSpaces(record.Numero), trimSpaces(record.Nome), trimSpaces(record.Commenti)};
 }
 
+Contatto toRecord(const ReadContact& contact, std::vector<FieldChange>& changes) {
+    const Voce& voce = contact.voce;
+    const auto size = [&contact](Field field) {
+        return contact.lengths[static_cast<std::size_t>(field)];
+    };
+    const std::u16string numero = trimSpaces(oneLine(voce.numero));
+    const std::u16string nome = trimSpaces(oneLine(voce.nome));
+    const std::u16string commenti = trimSpaces(voce.commenti);
+    return {fit(Field::Numero, numero, size(Field::Numero), kLarghezzaNumero, changes),
+            fit(Field::Nome, nome, size(Field::Nome), kLarghezzaNome, changes),
+            fit(Field::Commenti, commenti, size(Field::Commenti), kLarghezzaCommenti, changes)};
+}
+
 Contatto toRecord(const Voce& voce, std::vector<FieldChange>& changes) {
-    return {fit(Field::Numero, oneLine(voce.numero), kLarghezzaNumero, changes),
-            fit(Field::Nome, oneLine(voce.nome), kLarghezzaNome, changes),
-            fit(Field::Commenti, voce.commenti, kLarghezzaCommenti, changes)};
+    return toRecord(ReadContact{voce, {}}, changes);
 }
 
 std::u16string decodeGuessing(std::string_view bytes) {
@@ -95,4 +111,16 @@ std::u16string normaliseBreaks(std::u16string_view text) {
         }
     }
     return normal;
+}
+
+std::u16string oneLine(std::u16string_view text) {
+    std::u16string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            continue; // CR LF is one break, one space
+        }
+        line += text[i] == u'\r' || text[i] == u'\n' ? u' ' : text[i];
+    }
+    return line;
 }

@@ -191,5 +191,5 @@ void RecordAppend::rollback() {
 }
 
 std::int32_t RecordAppend::totalAfter() const {
-    return added_ == 0 ? totalBefore_ : base_ + added_;
+    return base_ + added_;
 }

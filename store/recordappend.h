@@ -48,9 +48,11 @@ public:
     void rollback();
 
     std::int32_t added() const { return added_; }
-    // The number of records the window counts in the file: as it was, and once
-    // the batch is committed.
+    // The number of records the window counts in the file as it was (at
+    // least 1, as the window shows an empty file as one blank record).
     std::int32_t totalBefore() const { return totalBefore_; }
+    // The records on the disk once the batch is committed: none in an empty
+    // file to which nothing was added.
     std::int32_t totalAfter() const;
 
 private:

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
+#include <tuple>
 
 namespace {
 
@@ -18,7 +20,51 @@ struct Change {
     Field field;
     std::size_t length;
     std::u16string replaced;
+    bool atLeast = false;
 };
+
+// What an import reported, beside the contacts it added.
+struct Reported {
+    ExchangeReport report;
+    std::vector<Change> changes;
+    std::vector<Notice> notices;
+};
+
+Reported import(const std::string& file, std::optional<Formato> format = std::nullopt) {
+    Reported reported;
+    const auto onChange = [&reported](std::int64_t line, const std::vector<FieldChange>& fields) {
+        for (const FieldChange& field : fields) {
+            reported.changes.push_back(
+                {line, field.field, field.length, field.replaced, field.atLeast});
+        }
+    };
+    const auto onNotice = [&reported](const Notice& notice) { reported.notices.push_back(notice); };
+    reported.report = importContacts(posixFileSystem(), file, format ? *format : *formatOf(file),
+                                     onChange, onNotice);
+    return reported;
+}
+
+void expectChanges(const std::vector<Change>& got, const std::vector<Change>& expected) {
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(got[i].line, expected[i].line);
+        EXPECT_EQ(got[i].field, expected[i].field);
+        EXPECT_EQ(got[i].length, expected[i].length);
+        EXPECT_EQ(encodeUtf8(got[i].replaced), encodeUtf8(expected[i].replaced));
+        EXPECT_EQ(got[i].atLeast, expected[i].atLeast);
+    }
+}
+
+// Notices as (kind, first line, last line).
+using Said = std::tuple<Notice::Kind, std::int64_t, std::int64_t>;
+std::vector<Said> said(const std::vector<Notice>& notices) {
+    std::vector<Said> lines;
+    for (const Notice& notice : notices) {
+        lines.emplace_back(notice.kind, notice.line, notice.lastLine);
+    }
+    return lines;
+}
 
 TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
     const struct {
@@ -26,7 +72,7 @@ TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
         const char* file;
         std::string bytes;
         std::vector<Voce> contacts;
-        std::vector<std::u16string> ignored;
+        std::vector<IgnoredField> ignored;
         std::vector<Change> changes;
     } cases[] = {
         {"a phone's vCard 2.1, quoted-printable",
@@ -49,9 +95,9 @@ TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
          "\r\n"
          "END:VCARD\r\n",
          {{u"+393331234567", u"Cesàre Nicolò",
-           u"0612345678\r\nPortineria: citofonare due volte\r\nPiano terzo"},
+           u"Casa 0612345678\r\nPortineria: citofonare due volte\r\nPiano terzo"},
           {u"02 7654321", u"Più Città", u""}},
-         {},
+         {{u"PHOTO", 1}},
          {}},
         {"a 3.0 card, folded and escaped, with a byte-order mark and LF line ends",
          "iphone.vcf",
@@ -84,10 +130,10 @@ TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
          "Galvani\\, compagno di banco per cinque anni\r\n"
          "END:VCARD\r\n",
          {{u"+39-333-555-0199", u"Luca Verdi",
-           u"+39-06-555-0100\r\n+39-02-555-0123;ext=12\r\nAmico d'infanzia ? conosciuto a "
-           u"Bologna nel 1990, al liceo"}},
+           u"Casa +39-06-555-0100\r\nUfficio +39-02-555-0123;ext=12\r\nAmico d'infanzia ? "
+           u"conosciuto a Bologna nel 19"}},
          {},
-         {{1, Field::Commenti, 142, u"✓"}}},
+         {{1, Field::Commenti, 155, u"✓"}}},
         {"a CSV as an Italian spreadsheet saves it",
          "foglio.csv",
          "Nome;Numero;Email;Commenti\r\n"
@@ -99,7 +145,7 @@ TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
          {{u"0612345678", u"Giovanni Galli", u"Ufficio; interno 21"},
           {u"+39 328 1112223", u"Zoë Bàrberi", u"Prima riga\r\nseconda \"citata\""},
           {u"", u"Sòla", u"€ 5"}},
-         {u"Email"},
+         {{u"Email", 1}},
          {}},
         {"a CSV with names in its own order and case, UTF-8, a short row",
          "altro.csv",
@@ -116,26 +162,299 @@ TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(kDataFileName);
         writeFile(c.file, c.bytes);
-        std::vector<Change> changes;
-        const auto onChange = [&changes](std::int64_t line,
-                                         const std::vector<FieldChange>& fields) {
-            for (const FieldChange& field : fields) {
-                changes.push_back({line, field.field, field.length, field.replaced});
-            }
-        };
-        const ExchangeReport report =
-            importContacts(posixFileSystem(), c.file, *formatOf(c.file), onChange);
+        const Reported got = import(c.file);
+        const ExchangeReport& report = got.report;
         ASSERT_TRUE(report.ok()) << report.status.error << " " << report.problem.line;
         EXPECT_EQ(contactsIn(), c.contacts);
         EXPECT_EQ(report.contacts, static_cast<std::int64_t>(c.contacts.size()));
         EXPECT_EQ(report.total, static_cast<std::int32_t>(c.contacts.size()));
-        EXPECT_EQ(report.ignoredColumns, c.ignored);
-        ASSERT_EQ(changes.size(), c.changes.size());
-        for (std::size_t i = 0; i < changes.size(); ++i) {
-            EXPECT_EQ(changes[i].line, c.changes[i].line);
-            EXPECT_EQ(changes[i].field, c.changes[i].field);
-            EXPECT_EQ(changes[i].length, c.changes[i].length);
-            EXPECT_EQ(changes[i].replaced, c.changes[i].replaced);
+        EXPECT_EQ(report.ignored, c.ignored);
+        EXPECT_TRUE(got.notices.empty());
+        expectChanges(got.changes, c.changes);
+    }
+}
+
+TEST_F(FormatsTest, CsvFilesOfMailProgramsAndPhonesImportWhole) {
+    // Headers as Google Contacts (older and current), Outlook and Thunderbird
+    // write them, in English and in Italian, and the plainest of all.
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::vector<Voce> contacts;
+        std::vector<IgnoredField> ignored;
+        std::int64_t ignoredEmpty;
+    } cases[] = {
+        {"Google, the older header",
+         "Name,Given Name,Additional Name,Family Name,Name Prefix,Notes,E-mail 1 - Type,"
+         "E-mail 1 - Value,Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value,"
+         "Organization 1 - Name\r\n"
+         "Mario Rossi,Mario,,Rossi,,Amico di scuola,* Home,mario@example.it,Mobile,"
+         "+39 333 1112222 ::: +39 333 4445555,Home Fax,06 998877,\r\n"
+         ",Lucia,,Neri,,,,,Work,02 1234567,,,Studio Neri\r\n",
+         {{u"+39 333 1112222", u"Mario Rossi",
+           u"Cell. +39 333 4445555\r\nAmico di scuola\r\nFax 06 998877"},
+          {u"02 1234567", u"Lucia Neri", u""}},
+         {{u"E-mail 1 - Type", 1}, {u"E-mail 1 - Value", 1}, {u"Organization 1 - Name", 1}},
+         0},
+        {"Google, the current header",
+         "First Name,Middle Name,Last Name,Name Prefix,Name Suffix,Organization Name,Birthday,"
+         "Notes,Phone 1 - Label,Phone 1 - Value,Phone 2 - Label,Phone 2 - Value\n"
+         "Giulia,Maria,Bianchi,Dott.ssa,,ACME,1980-05-01,,Work Fax,02 555,Home,06 777\n"
+         ",,,,,Pizzeria Da Gino,,Chiusa il luned\xC3\xAC,Work,06 4242,,\n",
+         {{u"06 777", u"Dott.ssa Giulia Maria Bianchi", u"Fax 02 555"},
+          {u"06 4242", u"Pizzeria Da Gino", u"Chiusa il lunedì"}},
+         {{u"Birthday", 1}, {u"Organization Name", 1}},
+         0},
+        {"Outlook, in English",
+         "\"Title\",\"First Name\",\"Middle Name\",\"Last Name\",\"Suffix\",\"Company\",\"Business "
+         "Fax\",\"Business Phone\",\"Home Phone\",\"Mobile Phone\",\"Pager\",\"E-mail "
+         "Address\",\"Notes\"\r\n"
+         "\"\",\"Anna\",\"\",\"Verdi\",\"\",\"\",\"02 111\",\"02 222\",\"06 333\",\"\",\"06 999\","
+         "\"anna@example.it\",\"Prima riga\r\nseconda riga\"\r\n",
+         {{u"02 222", u"Anna Verdi",
+           u"Casa 06 333\r\nPrima riga\r\nseconda riga\r\nFax 02 111\r\nCercapersone 06 999"}},
+         {{u"E-mail Address", 1}},
+         0},
+        {"Outlook, in Italian: Nome beside Cognome is the given name",
+         "Titolo;Nome;Secondo nome;Cognome;Suffisso;Societ\xE0;Fax ufficio;Telefono ufficio;"
+         "Telefono abitazione;Cellulare;Indirizzo posta elettronica;Note\r\n"
+         ";Paolo;;Gialli;;Gialli Srl;;02 5550001;;347 1234567;paolo@example.it;"
+         "Chiamare la mattina\r\n",
+         {{u"347 1234567", u"Paolo Gialli", u"Ufficio 02 5550001\r\nChiamare la mattina"}},
+         {{u"Indirizzo posta elettronica", 1}, {u"Società", 1}},
+         0},
+        {"Thunderbird, in English, with its trailing comma",
+         "First Name,Last Name,Display Name,Nickname,Primary Email,Work Phone,Home Phone,"
+         "Fax Number,Pager Number,Mobile Number,Notes,\r\n"
+         "Marco,Blu,Marco Blu (lavoro),,marco@example.it,02 1000,,,,,,\r\n",
+         {{u"02 1000", u"Marco Blu (lavoro)", u""}},
+         {{u"Primary Email", 1}},
+         2},
+        {"Thunderbird, in Italian",
+         "Nome,Cognome,Nome visualizzato,Soprannome,Email principale,Telefono ufficio,"
+         "Telefono abitazione,Numero fax,Numero cercapersone,Numero cellulare,Note\r\n"
+         "Sara,Rosa,,,sara@example.it,,06 1234,,,,Vicina di casa\r\n",
+         {{u"06 1234", u"Sara Rosa", u"Vicina di casa"}},
+         {{u"Email principale", 1}},
+         1},
+        {"the plainest header",
+         "Name,Phone,Notes\r\nLuigi,0612345,nota\r\n",
+         {{u"0612345", u"Luigi", u"nota"}},
+         {},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(kDataFileName);
+        writeFile("contatti.csv", c.bytes);
+        const Reported got = import("contatti.csv");
+        ASSERT_TRUE(got.report.ok()) << got.report.problem.line;
+        EXPECT_EQ(contactsIn(), c.contacts);
+        EXPECT_EQ(got.report.ignored, c.ignored);
+        EXPECT_EQ(got.report.ignoredEmpty, c.ignoredEmpty);
+        EXPECT_TRUE(got.notices.empty());
+    }
+}
+
+TEST_F(FormatsTest, VCardsAsPhonesAndMailProgramsWriteThemImportWhole) {
+    using K = Notice::Kind;
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::vector<Voce> contacts;
+        std::vector<Said> notices;
+        std::vector<IgnoredField> ignored;
+    } cases[] = {
+        {"an iPhone's CR CR LF, a folded note and photo, a label that makes a fax",
+         "BEGIN:VCARD\r\r\nVERSION:3.0\r\r\nN:Rossi;Carla;;;\r\r\nFN:Carla Rossi\r\r\n"
+         "item1.TEL;type=pref:06 5551234\r\r\nitem1.X-ABLabel:_$!<HomeFAX>!$_\r\r\n"
+         "TEL;type=CELL;type=VOICE:333 0001111\r\r\n"
+         "NOTE:Nota lunga che continua \r\r\n sulla riga dopo\r\r\n"
+         "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ\r\r\n SkZJRgABAQ\r\r\n AAAQABAAD\r\r\n"
+         "END:VCARD\r\r\n",
+         {{u"333 0001111", u"Carla Rossi",
+           u"Nota lunga che continua sulla riga dopo\r\nFax 06 5551234"}},
+         {},
+         {{u"PHOTO", 1}}},
+        {"lines that are no property, and a signature between cards",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nFN Evolution senza due punti\r\nN:Marrone;Elio\r\n"
+         "# un commento\r\nADR;HOME:;;Via Roma 1\\\r\nMilano\r\nTEL:0101\r\nEND:VCARD\r\n"
+         "\r\n-- \r\nInviato dal mio telefono\r\n"
+         "BEGIN:VCARD\r\nFN:Bruno\r\nEND:VCARD\r\n",
+         {{u"0101", u"Elio Marrone", u""}, {u"", u"Bruno", u""}},
+         {{K::NotAProperty, 3, 3},
+          {K::Comment, 5, 5},
+          {K::NotAProperty, 7, 7},
+          {K::OutsideCard, 11, 12}},
+         {{u"ADR", 1}}},
+        {"a company alone",
+         "BEGIN:VCARD\nVERSION:3.0\nORG:Farmacia Centrale;Reparto\nTEL;TYPE=WORK:06 111\n"
+         "END:VCARD\n",
+         {{u"06 111", u"Farmacia Centrale", u""}},
+         {},
+         {}},
+        {"a cell phone before a fax, the other numbers under their labels",
+         "BEGIN:VCARD\r\nFN:Ditta\r\nTEL;TYPE=FAX:06 1\r\nTEL;TYPE=PAGER:06 2\r\n"
+         "TEL;TYPE=HOME:06 3\r\nTEL;TYPE=WORK:06 4\r\nTEL;TYPE=CELL:333 5\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nFN:Solo fax\r\nTEL;FAX:06 9\r\nTEL:06 8\r\nTEL;HOME:06 8\r\nEND:VCARD\r\n",
+         {{u"333 5", u"Ditta", u"Casa 06 3\r\nUfficio 06 4\r\nFax 06 1\r\nCercapersone 06 2"},
+          {u"06 8", u"Solo fax", u"Fax 06 9"}},
+         {},
+         {}},
+        {"a card the next one interrupts, one the file ends inside, an agent's card",
+         "BEGIN:VCARD\r\nFN:Anna\r\nTEL:1\r\nBEGIN:VCARD\r\nFN:Bruno\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Capo\r\nAGENT:\r\nBEGIN:VCARD\r\nFN:Segretaria\r\n"
+         "TEL:999\r\nEND:VCARD\r\nTEL:111\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nFN:Carla\r\n",
+         {{u"1", u"Anna", u""}, {u"", u"Bruno", u""}, {u"111", u"Capo", u""}, {u"", u"Carla", u""}},
+         {{K::UnterminatedCard, 1, 1}, {K::UnterminatedCard, 17, 17}},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(kDataFileName);
+        writeFile("contatti.vcf", c.bytes);
+        const Reported got = import("contatti.vcf");
+        ASSERT_TRUE(got.report.ok()) << got.report.problem.line;
+        EXPECT_EQ(contactsIn(), c.contacts);
+        EXPECT_EQ(said(got.notices), c.notices);
+        EXPECT_EQ(got.report.ignored, c.ignored);
+    }
+}
+
+TEST_F(FormatsTest, ValuesInOtherCharacterSetsAreDecodedOrReported) {
+    const struct {
+        const char* what;
+        std::string card;
+        Voce contact;
+        std::vector<Change> changes;
+        std::vector<std::string> unknown;
+    } cases[] = {
+        {"ISO-8859-15 has the euro where Latin-1 has the currency sign",
+         "FN;CHARSET=ISO-8859-15:Prezzo \xA4 \xBC\r\nNOTE;ENCODING=QUOTED-PRINTABLE;"
+         "CHARSET=iso-8859-15:=A4 5\r\n",
+         {u"", u"Prezzo € Œ", u"€ 5"},
+         {},
+         {}},
+        {"ISO-8859-2: the letters Windows-1252 lacks are reported",
+         "FN;CHARSET=ISO-8859-2:\xA3ukasz \xAF\xF3\xB3\xE6\r\n",
+         {u"", u"?ukasz ?ó??", u""},
+         {{1, Field::Nome, 0, u"ŁŻłć"}},
+         {}},
+        {"Shift_JIS",
+         "FN;CHARSET=SHIFT_JIS:\x93\xFA\x96\x7B\r\n",
+         {u"", u"??", u""},
+         {{1, Field::Nome, 0, u"日本"}},
+         {}},
+        {"a name the system does not know: read as if none were given",
+         "FN;CHARSET=X-MARZIANO:Zo\xC3\xAB\r\n",
+         {u"", u"Zoë", u""},
+         {},
+         {"X-MARZIANO"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(kDataFileName);
+        writeFile("insieme.vcf", "BEGIN:VCARD\r\n" + c.card + "END:VCARD\r\n");
+        const Reported got = import("insieme.vcf");
+        ASSERT_TRUE(got.report.ok());
+        EXPECT_EQ(contactsIn(), std::vector<Voce>{c.contact});
+        expectChanges(got.changes, c.changes);
+        std::vector<std::string> unknown;
+        for (const Notice& notice : got.notices) {
+            EXPECT_EQ(notice.kind, Notice::Kind::UnknownCharset);
+            EXPECT_EQ(notice.line, 2);
+            unknown.push_back(notice.name);
+        }
+        EXPECT_EQ(unknown, c.unknown);
+    }
+}
+
+// `text` in UTF-16 or UTF-32 of either byte order, with a byte-order mark or not.
+std::string encoded(std::u16string_view text, int unit, bool bigEndian, bool mark) {
+    std::u32string points;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        points += c;
+    }
+    std::string bytes;
+    const auto put = [&](std::uint32_t value) {
+        for (int b = 0; b < unit; ++b) {
+            const int shift = 8 * (bigEndian ? unit - 1 - b : b);
+            bytes += static_cast<char>((value >> shift) & 0xFF);
+        }
+    };
+    if (mark) {
+        put(0xFEFF);
+    }
+    for (const char32_t c : points) {
+        if (unit == 2 && c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return bytes;
+}
+
+TEST_F(FormatsTest, Utf16AndUtf32FilesAreConvertedWhateverTheirByteOrder) {
+    const std::u16string card = u"BEGIN:VCARD\r\nFN:Zoë Ærø 🙂\r\nTEL:333\r\nEND:VCARD\r\n";
+    const std::u16string table = u"Nome\tNumero\r\nZoë Ærø 🙂\t333\r\n";
+    const Voce expected{u"333", u"Zoë Ærø ??", u""};
+    for (const int unit : {2, 4}) {
+        for (const bool bigEndian : {false, true}) {
+            for (const bool mark : {true, false}) {
+                for (const bool csv : {false, true}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << "UTF-" << unit * 8 << (bigEndian ? "BE" : "LE")
+                                 << (mark ? " with" : " without") << " a mark, "
+                                 << (csv ? "CSV" : "vCard"));
+                    std::filesystem::remove(kDataFileName);
+                    const char* file = csv ? "unicode.csv" : "unicode.vcf";
+                    writeFile(file, encoded(csv ? table : card, unit, bigEndian, mark));
+                    const Reported got = import(file);
+                    ASSERT_TRUE(got.report.ok()) << static_cast<int>(got.report.problem.kind);
+                    EXPECT_EQ(contactsIn(), std::vector<Voce>{expected});
+                    expectChanges(got.changes, {{csv ? 2 : 1, Field::Nome, 0, u"🙂"}});
+                }
+            }
+        }
+    }
+}
+
+TEST_F(FormatsTest, AFileWithNothingToImportChangesNothing) {
+    const struct {
+        const char* file;
+        std::string bytes;
+    } cases[] = {
+        {"vuoto.vcf", ""},
+        {"vuoto.csv", ""},
+        {"bianco.vcf", "\r\n  \r\n\t\n"},
+        {"intestazione.csv", "Numero,Nome,Commenti\r\n"},
+        {"schede-vuote.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n"},
+    };
+    for (const auto& c : cases) {
+        for (const bool withBook : {false, true}) {
+            SCOPED_TRACE(std::string(c.file) + (withBook ? ", into a book of 2" : ", no book"));
+            std::filesystem::remove(kDataFileName);
+            const std::string before = record("1", "uno") + record("2", "due");
+            if (withBook) {
+                writeFile(kDataFileName, before);
+            }
+            writeFile(c.file, c.bytes);
+            const Reported got = import(c.file);
+            ASSERT_TRUE(got.report.ok());
+            EXPECT_EQ(got.report.contacts, 0);
+            EXPECT_EQ(got.report.total, withBook ? 2 : 0);
+            EXPECT_EQ(fileExists(kDataFileName), withBook);
+            if (withBook) {
+                EXPECT_EQ(readFile(kDataFileName), before);
+            }
+            EXPECT_FALSE(fileExists(kScratchFileName));
         }
     }
 }
@@ -147,28 +466,25 @@ TEST_F(FormatsTest, AFileThatIsNotWhatItsNameSaysImportsNothing) {
         Kind kind;
         std::int64_t line;
     } cases[] = {
-        {"tabella.vcf", "Numero,Nome\r\n1,Anna\r\n", Kind::OutsideCard, 1},
-        {"tronca.vcf", "BEGIN:VCARD\r\nFN:Anna\r\nEND:VCARD\r\n\r\nBEGIN:VCARD\r\nFN:Bruno\r\n",
-         Kind::UnterminatedCard, 5},
-        {"rotta.vcf", "BEGIN:VCARD\r\nFN:Anna\r\nsenza due punti\r\nEND:VCARD\r\n",
-         Kind::MissingColon, 3},
-        {"fine.vcf", "BEGIN:VCARD\r\nFN:Anna\r\nEND:VCARD\r\nEND:VCARD\r\n", Kind::StrayEnd, 4},
-        {"intestazione.csv", "Telefono,Email\r\n333,a@b.it\r\n", Kind::UnknownColumns, 1},
+        {"tabella.vcf", "\r\nNumero,Nome\r\n1,Anna\r\n", Kind::NoCard, 2},
+        {"solo-fine.vcf", "FN:Anna\r\nEND:VCARD\r\n", Kind::NoCard, 1},
+        {"intestazione.csv", "Telefono fisso,Email\r\n333,a@b.it\r\n", Kind::UnknownColumns, 1},
         {"virgolette.csv", "Numero,Nome\r\n1,Anna\r\n2,\"Bruno\r\n3,Carla\r\n",
          Kind::UnterminatedQuote, 3},
-        {"utf16.csv", std::string("\xFF\xFEN\0u\0m\0", 8), Kind::Utf16, 1},
     };
     const std::string before = record("1", "uno") + record("2", "due");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         writeFile(kDataFileName, before);
         writeFile(c.file, c.bytes);
-        const ExchangeReport report = importContacts(posixFileSystem(), c.file, *formatOf(c.file));
-        EXPECT_TRUE(report.status.ok());
-        EXPECT_EQ(report.problem.kind, c.kind);
-        EXPECT_EQ(report.problem.line, c.line);
-        EXPECT_EQ(report.contacts, 0);
+        const Reported got = import(c.file);
+        EXPECT_TRUE(got.report.status.ok());
+        EXPECT_EQ(got.report.problem.kind, c.kind);
+        EXPECT_EQ(got.report.problem.line, c.line);
+        EXPECT_EQ(got.report.contacts, 0);
+        EXPECT_TRUE(got.notices.empty());
         EXPECT_EQ(readFile(kDataFileName), before);
+        EXPECT_FALSE(fileExists(kScratchFileName));
     }
 }
 
@@ -177,28 +493,34 @@ TEST_F(FormatsTest, TheBookGoesOutAndComesBackUnchanged) {
     // empty fields, the characters the formats escape or quote, a name that
     // has to be folded in the middle of its letters, and the lone LF and CR a
     // record written elsewhere may hold: CSV keeps them, vCard has one kind
-    // of line break.
-    const std::string start =
-        record(u"+39 06 1234567", u"Nicolò Äàèéìòù", u"Riga uno\r\nRiga due\r\n\r\nRiga quattro") +
-        record(u"", u"Senza numero", u"") + record(u"", u"", u"") +
-        record(u"333", u"", u"Solo commenti: ; , \" \\ \t fine") +
-        record(u"€ ‰ Œ ž", std::u16string(40, u'è'), u"=SOMMA(A1) \"citato\"");
-    const std::string end =
-        record(u"spazi", u"Ultimo", std::u16string(49, u'.') + u"\r\n" + std::u16string(49, u'x'));
-    const std::string book = start + record(u"444", u"Da altrove", u"a\nb\rc") + end;
+    // of line break. A vCard must have a name: a contact without one goes out
+    // named by its number, or "Senza nome", and comes back so named.
+    const auto book = [](std::u16string_view noName, std::u16string_view noNumber,
+                         std::u16string_view breaks) {
+        return record(u"+39 06 1234567", u"Nicolò Äàèéìòù",
+                      u"Riga uno\r\nRiga due\r\n\r\nRiga quattro") +
+               record(u"", u"Senza numero", u"") + record(u"", u"", u"") +
+               record(u"333", noName, u"Solo commenti: ; , \" \\ \t fine") +
+               record(u"", noNumber, u"né nome né numero") +
+               record(u"€ ‰ Œ ž", std::u16string(40, u'è'), u"=SOMMA(A1) \"citato\"") +
+               record(u"444", u"Da altrove", breaks) +
+               record(u"spazi", u"Ultimo",
+                      std::u16string(49, u'.') + u"\r\n" + std::u16string(49, u'x'));
+    };
+    const std::string original = book(u"", u"", u"a\nb\rc");
     const struct {
         const char* file;
         std::string after;
     } cases[] = {
-        {"rubrica.csv", book},
-        {"rubrica.vcf", start + record(u"444", u"Da altrove", u"a\r\nb\r\nc") + end},
+        {"rubrica.csv", original},
+        {"rubrica.vcf", book(u"333", u"Senza nome", u"a\r\nb\r\nc")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        writeFile(kDataFileName, book);
+        writeFile(kDataFileName, original);
         const ExchangeReport out = exportContacts(posixFileSystem(), c.file, *formatOf(c.file));
         ASSERT_TRUE(out.ok());
-        EXPECT_EQ(out.contacts, 6);
+        EXPECT_EQ(out.contacts, 7);
         EXPECT_EQ(out.skipped, 1);
         std::filesystem::remove(kDataFileName);
         const ExchangeReport in = importContacts(posixFileSystem(), c.file, *formatOf(c.file));
@@ -218,6 +540,8 @@ TEST_F(FormatsTest, TheBookGoesOutAndComesBackUnchanged) {
         EXPECT_EQ(encodeUtf8(decodeUtf8(line)), line);
     }
     EXPECT_NE(cards.find("\r\nN:Nicolò Äàèéìòù;;;;\r\nFN:Nicolò Äàèéìòù\r\n"), std::string::npos);
+    EXPECT_NE(cards.find("\r\nN:333;;;;\r\nFN:333\r\nTEL:333\r\n"), std::string::npos);
+    EXPECT_NE(cards.find("\r\nN:Senza nome;;;;\r\nFN:Senza nome\r\nNOTE:"), std::string::npos);
     EXPECT_EQ(cards.find("TEL:\r\n"), std::string::npos) << "an empty number has no TEL";
 }
 

@@ -68,7 +68,7 @@ TEST_F(CommandLineTest, ContactsGoOutAndComeIn) {
 }
 
 TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
-    writeFile("guasto.vcf", "BEGIN:VCARD\r\nFN Anna\r\nEND:VCARD\r\n");
+    writeFile("guasto.vcf", "FN:Anna\r\nTEL:1\r\n");
     writeFile("due.vcf", "BEGIN:VCARD\r\nFN:Anna\r\nEND:VCARD\r\n");
     const struct {
         QStringList arguments;
@@ -83,7 +83,7 @@ TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
         {{"--formato", "csv"}, true, 2, "--formato"},
         {{"--importa"}, true, 2, "--importa"},
         {{"--esporta", "a.vcf"}, false, 1, "Chiamoro.DAT"},
-        {{"--importa", "guasto.vcf"}, true, 1, "\"guasto.vcf\", riga 2"},
+        {{"--importa", "guasto.vcf"}, true, 1, "\"guasto.vcf\", riga 1"},
         {{"--importa", "manca.csv"}, false, 1, "manca.csv"},
         {{"--esporta", "Chiamoro.DAT", "--formato", "csv"}, true, 1, "Chiamoro.DAT"},
         {{"--importa", "Chiamoro.DAT", "--formato", "vcard"}, true, 1, "Chiamoro.DAT"},

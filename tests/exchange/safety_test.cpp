@@ -45,7 +45,8 @@ std::optional<std::string> book() {
 
 TEST_F(SafetyTest, TheImportAppendsWhereNuovoWouldOrLeavesTheFileAsItWas) {
     writeFile("due.vcf", kTwoCards);
-    writeFile("guasto.vcf", std::string(kTwoCards) + "BEGIN:VCARD\r\nFN:Carla\r\n");
+    // Two good rows, then quotes that never close: refused only at the end.
+    writeFile("guasto.csv", "Numero,Nome\r\n111,Anna\r\n222,Bruno\r\n333,\"Carla\r\n");
     const struct {
         const char* what;
         std::optional<std::string> before;
@@ -70,8 +71,8 @@ TEST_F(SafetyTest, TheImportAppendsWhereNuovoWouldOrLeavesTheFileAsItWas) {
         EXPECT_EQ(good.total, static_cast<std::int32_t>(c.after.size() / kLunghezzaRecord));
 
         putBook(c.before);
-        const ExchangeReport bad = importContacts(posixFileSystem(), "guasto.vcf", Formato::VCard);
-        EXPECT_EQ(bad.problem.kind, InputProblem::Kind::UnterminatedCard);
+        const ExchangeReport bad = importContacts(posixFileSystem(), "guasto.csv", Formato::Csv);
+        EXPECT_EQ(bad.problem.kind, InputProblem::Kind::UnterminatedQuote);
         EXPECT_EQ(book(), c.before);
     }
 
