@@ -158,7 +158,8 @@ Status CsvReader::row(std::string_view piece, bool ends, InputProblem& problem) 
 }
 
 Status CsvReader::header(bool& got, InputProblem& problem) {
-    // The first line with something in it.
+    // The first line with something in it, as much of it as it takes to see
+    // which separator it uses.
     std::string_view piece;
     bool ends = false;
     do {
@@ -166,9 +167,17 @@ Status CsvReader::header(bool& got, InputProblem& problem) {
             return status;
         }
     } while (!hasValue(piece));
-    separator_ = guessSeparator(piece);
+    std::string start(piece);
+    while (!ends && start.size() < kNameBytes * 16) {
+        bool more = false;
+        if (Status status = lines_.next(piece, ends, more); !status.ok()) {
+            return status;
+        }
+        start.append(piece);
+    }
+    separator_ = guessSeparator(start);
     inHeader_ = true;
-    Status status = row(piece, ends, problem);
+    Status status = row(start, ends, problem);
     inHeader_ = false;
     if (!status.ok() || !problem.ok()) {
         return status;

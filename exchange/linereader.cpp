@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr std::size_t kBlock = std::size_t{64} << 10;
-
 // The encoding the first bytes of a file show, and the length of its byte-order mark.
 LineReader::Encoding detect(std::string_view start, std::size_t& mark) {
     using Encoding = LineReader::Encoding;
@@ -76,30 +74,35 @@ Status LineReader::open(const std::string& path) {
     if (fd_ < 0) {
         return Status::failure(FileOperation::Open, path_, errno);
     }
-    if (Status status = read(raw_); !status.ok()) {
-        return status;
+    // Enough of the start to see a byte-order mark, however small the blocks.
+    std::string start;
+    while (start.size() < 4 && !eof_) {
+        if (Status status = read(raw_); !status.ok()) {
+            return status;
+        }
+        start += raw_;
     }
     std::size_t mark = 0;
-    encoding_ = detect(raw_, mark);
+    encoding_ = detect(start, mark);
     if (const char* name = iconvName(encoding_); name != nullptr) {
         if (!transcoder_.open(name)) {
             return Status::failure(FileOperation::Read, path_, errno);
         }
     }
-    take(std::string_view(raw_).substr(mark));
+    take(std::string_view(start).substr(mark));
     return Status::success();
 }
 
 Status LineReader::read(std::string& raw) {
-    raw.resize(kBlock);
-    const ssize_t got = readFully(fs_, fd_, raw.data(), kBlock, offset_);
+    raw.resize(block_);
+    const ssize_t got = readFully(fs_, fd_, raw.data(), block_, offset_);
     if (got < 0) {
         raw.clear();
         return Status::failure(FileOperation::Read, path_, errno);
     }
     raw.resize(static_cast<std::size_t>(got));
     offset_ += got;
-    eof_ = static_cast<std::size_t>(got) < kBlock;
+    eof_ = static_cast<std::size_t>(got) < block_;
     return Status::success();
 }
 
@@ -138,8 +141,8 @@ Status LineReader::next(std::string_view& piece, bool& ends, bool& got) {
         const std::size_t end = buffer_.find_first_of("\r\n", start_);
         if (end == std::string::npos) {
             const std::size_t unread = buffer_.size() - start_;
-            if (!eof_ && unread < kBlock / 2) {
-                // Too little to be worth a piece of its own: read on first.
+            if (!eof_ && (unread == 0 || unread < block_ / 2)) {
+                // Nothing, or too little to be worth a piece of its own: read on first.
                 if (Status status = fill(); !status.ok()) {
                     return status;
                 }

@@ -21,7 +21,10 @@ class LineReader {
 public:
     enum class Encoding { Bytes, Utf8, Utf16Le, Utf16Be, Utf32Le, Utf32Be };
 
-    explicit LineReader(FileSystem& fs) : fs_(fs) {}
+    static constexpr std::size_t kBlock = std::size_t{64} << 10;
+
+    // `block`: how much is read at a time (tests read a byte at a time).
+    explicit LineReader(FileSystem& fs, std::size_t block = kBlock) : fs_(fs), block_(block) {}
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -56,6 +59,7 @@ private:
     void take(std::string_view raw);
 
     FileSystem& fs_;
+    const std::size_t block_;
     std::string path_;
     int fd_ = -1;
     std::string buffer_;

@@ -40,6 +40,8 @@ struct Notice {
     std::int64_t lastLine = 0; // the last of a run of lines, or `line`
     std::int64_t count = 0;    // ExtraFields, ManyColumns, MoreNotices
     std::string name;          // UnknownCharset: the name, as it stands (at most 64 bytes)
+
+    bool operator==(const Notice&) const = default;
 };
 
 // The columns (CSV) or properties (vCard) of a file that the phone book has no

@@ -28,6 +28,8 @@ enum class Field { Numero, Nome, Commenti };
 struct TextLength {
     std::size_t length = 0;
     bool atLeast = false;
+
+    bool operator==(const TextLength&) const = default;
 };
 
 // A text read from a file: its first kHeldUnits code units, and its length.
@@ -50,6 +52,8 @@ struct HeldText {
 struct ReadContact {
     Voce voce;
     std::array<TextLength, 3> lengths;
+
+    bool operator==(const ReadContact&) const = default;
 };
 
 // What storing a field changed: it was longer than its width and was cut, or

@@ -1,12 +1,15 @@
 // What the files of phones, mail programs and spreadsheets give, written by
 // hand the way those programs write them, and the way back.
 
+#include "exchange/csv.h"
 #include "exchange/exchange.h"
+#include "exchange/vcard.h"
 #include "helpers.h"
 #include "support/records.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <tuple>
 
@@ -563,6 +566,88 @@ TEST_F(FormatsTest, ALineBreakAcrossTwoReadsIsOneBreak) {
     EXPECT_EQ(lines, std::vector<std::int64_t>{3});
     EXPECT_EQ(contactsIn(),
               (std::vector<Voce>{{u"1", u"A", u""}, {u"2", std::u16string(40, u'B'), u""}}));
+}
+
+// Everything a reader gives for a file read `block` bytes at a time.
+struct ReadAll {
+    std::vector<ReadContact> contacts;
+    std::vector<Notice> notices;
+    InputProblem problem;
+};
+ReadAll readAll(const std::string& file, std::size_t block) {
+    ReadAll all;
+    LineReader lines(posixFileSystem(), block);
+    EXPECT_TRUE(lines.open(file).ok());
+    const NoticeReport report = [&all](const Notice& notice) { all.notices.push_back(notice); };
+    Notices notices(report);
+    std::unique_ptr<ContactReader> reader;
+    if (formatOf(file) == Formato::VCard) {
+        reader = std::make_unique<VCardReader>(lines, notices);
+    } else {
+        reader = std::make_unique<CsvReader>(lines, notices);
+    }
+    for (;;) {
+        ReadContact contact;
+        bool got = false;
+        EXPECT_TRUE(reader->next(contact, got, all.problem).ok());
+        if (!got || !all.problem.ok()) {
+            return all;
+        }
+        all.contacts.push_back(contact);
+    }
+}
+
+TEST_F(FormatsTest, WhatStraddlesTwoReadsIsReadAsIfItDidNot) {
+    // The file is read in blocks, and a long line comes in pieces: read a few
+    // bytes at a time, every line end, fold, soft break, quote and character
+    // lies across two reads in turn, and must read as it does in one.
+    const struct {
+        const char* file;
+        std::string bytes;
+    } cases[] = {
+        {"iphone.vcf",
+         "\xEF\xBB\xBF"
+         "BEGIN:VCARD\r\r\nFN:Zo\xC3\xAB\r\r\nTEL;TYPE=\"cell,voice\";X-A=\"a:b\":333\r\r\n"
+         "NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=ISO-8859-15:uno=0D=0A=\r\n"
+         "due =A4=\r\n tre\r\nNOTE:piegata\r\n  qui\n\t là\rEND:VCARD\r\n"
+         "fuori\r\r\n\r\nBEGIN:VCARD\nFN senza\nN:B;A\nEND:VCARD"},
+        {"foglio.csv",
+         "Nome;Numero;Note;Cellulare\r\n\"An \"\"Na\"\"\";06 1;\"riga\r\r\nriga\nriga\";333\r\n"
+         "Zo\xEB;\"\";;\r\n  \"sp\" ;2;\"a;b\";"},
+        {"unicode.csv", encoded(u"Name,Phone 1 - Type,Phone 1 - Value\r\n"
+                                u"Zoë 🙂,Mobile,1 ::: 2\r\nUgo,Work Fax,3\r\n",
+                                2, true, false)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        writeFile(c.file, c.bytes);
+        const ReadAll whole = readAll(c.file, LineReader::kBlock);
+        ASSERT_TRUE(whole.problem.ok());
+        ASSERT_GE(whole.contacts.size(), 2u);
+        for (const std::size_t block : {1, 2, 3, 4, 5, 7, 16}) {
+            SCOPED_TRACE(block);
+            const ReadAll pieces = readAll(c.file, block);
+            EXPECT_TRUE(pieces.problem.ok());
+            EXPECT_EQ(pieces.contacts, whole.contacts);
+            EXPECT_EQ(pieces.notices, whole.notices);
+        }
+    }
+    const ReadAll iphone = readAll("iphone.vcf", LineReader::kBlock);
+    ASSERT_EQ(iphone.contacts.size(), 2u);
+    EXPECT_EQ(iphone.contacts[0].voce,
+              (Voce{u"333", u"Zoë", u"uno\r\ndue € tre\r\npiegata qui là"}));
+    EXPECT_EQ(iphone.contacts[1].voce, (Voce{u"", u"A B", u""}));
+    EXPECT_EQ(said(iphone.notices), (std::vector<Said>{{Notice::Kind::OutsideCard, 11, 11},
+                                                       {Notice::Kind::NotAProperty, 14, 14}}));
+    const ReadAll sheet = readAll("foglio.csv", LineReader::kBlock);
+    ASSERT_EQ(sheet.contacts.size(), 3u);
+    EXPECT_EQ(sheet.contacts[0].voce, (Voce{u"333", u"An \"Na\"", u"06 1\r\nriga\r\nriga\nriga"}));
+    EXPECT_EQ(sheet.contacts[1].voce, (Voce{u"", u"Zoë", u""}));
+    EXPECT_EQ(sheet.contacts[2].voce, (Voce{u"2", u"sp", u"a;b"}));
+    const ReadAll unicode = readAll("unicode.csv", LineReader::kBlock);
+    ASSERT_EQ(unicode.contacts.size(), 2u);
+    EXPECT_EQ(unicode.contacts[0].voce, (Voce{u"1", u"Zoë 🙂", u"Cell. 2"}));
+    EXPECT_EQ(unicode.contacts[1].voce, (Voce{u"3", u"Ugo", u""}));
 }
 
 } // namespace

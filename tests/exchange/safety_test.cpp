@@ -2,7 +2,9 @@
 // crashes and a window holding the phone book; the export never leaves a
 // half-written file.
 
+#include "exchange/csv.h"
 #include "exchange/exchange.h"
+#include "exchange/vcard.h"
 #include "helpers.h"
 #include "support/crashfs.h"
 #include "support/faultyfs.h"
@@ -12,6 +14,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -199,6 +203,115 @@ TEST_F(SafetyTest, AnExportNeverLeavesAHalfWrittenFile) {
     EXPECT_EQ(missing.status.file, kDataFileName);
     EXPECT_FALSE(fileExists(kDataFileName));
     EXPECT_FALSE(fileExists("nuova.vcf"));
+}
+
+// Runs an import in a child process; how much its peak memory grew, in KiB.
+long importGrowth(const std::string& file, Formato format) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        const bool ok = importContacts(posixFileSystem(), file, format).ok();
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grown = after.ru_maxrss - before.ru_maxrss;
+        ::_exit(ok ? static_cast<int>(std::min<long>(grown / 1024, 250)) : 255);
+    }
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 255) << "the import failed";
+    return WEXITSTATUS(status) * 1024L;
+}
+
+TEST_F(SafetyTest, LongLinesAndHugeCardsAreReadInBoundedMemory) {
+    const std::string big(std::size_t{24} << 20, 'x');
+    std::string numbers;
+    for (int i = 0; i < 100000; ++i) {
+        numbers += "TEL;TYPE=FAX:" + std::to_string(i) + "\r\n";
+    }
+    std::string softBreaks = "BEGIN:VCARD\r\nFN:Anna\r\nNOTE;ENCODING=QUOTED-PRINTABLE\r\n";
+    for (int i = 0; i < 300000; ++i) {
+        softBreaks += "ab=\r\n";
+    }
+    const struct {
+        const char* what;
+        const char* file;
+        std::string bytes;
+        Voce contact;
+        std::size_t
+            commentsRead;     // how much of a cut comment was read before the rest was passed over
+        std::int64_t notices; // reported, and past the ones told one by one
+    } cases[] = {
+        {"a note of 24 MB on one line",
+         "nota.vcf",
+         "BEGIN:VCARD\r\nFN:Anna\r\nNOTE:" + big + "\r\nTEL:1\r\nEND:VCARD\r\n",
+         {u"1", u"Anna", std::u16string(100, u'x')},
+         VCardReader::kValueBytes,
+         0},
+        {"a photo of 24 MB, one line then folded",
+         "foto.vcf",
+         "BEGIN:VCARD\r\nPHOTO;ENCODING=b:" + big + "\r\n " + big + "\r\nFN:Anna\r\nEND:VCARD\r\n",
+         {u"", u"Anna", u""},
+         0,
+         0},
+        {"parameters of 24 MB",
+         "parametri.vcf",
+         "BEGIN:VCARD\r\nFN:Anna\r\nTEL" + std::string(big.size(), ';') + ":1\r\nEND:VCARD\r\n",
+         {u"1", u"Anna", u""},
+         0,
+         1},
+        {"100,000 numbers in one card, the one to call last",
+         "numeri.vcf",
+         "BEGIN:VCARD\r\nFN:Anna\r\n" + numbers + "TEL;TYPE=CELL:333\r\nEND:VCARD\r\n",
+         {u"333", u"Anna",
+          u"Fax 0\r\nFax 1\r\nFax 2\r\nFax 3\r\nFax 4\r\nFax 5\r\nFax 6\r\nFax 7\r\nFax 8\r\n"
+          u"Fax 9\r\nFax 10\r\nFax 11\r\nFax 12\r\nFax 13"},
+         0,
+         0},
+        {"a field of 24 MB first in its row",
+         "campo.csv",
+         "Commenti,Numero,Nome\r\n\"" + big + "\",1,Anna\r\n",
+         {u"1", u"Anna", std::u16string(100, u'x')},
+         CsvReader::kFieldBytes,
+         0},
+        {"soft line breaks after a line that is no property",
+         "righe.vcf",
+         softBreaks + "END:VCARD\r\n",
+         {u"", u"Anna", u""},
+         0,
+         300001},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        putBook(std::nullopt);
+        writeFile(c.file, c.bytes);
+        std::vector<FieldChange> changes;
+        std::int64_t notices = 0;
+        const ExchangeReport report = importContacts(
+            posixFileSystem(), c.file, *formatOf(c.file),
+            [&changes](std::int64_t, const std::vector<FieldChange>& fields) {
+                changes.insert(changes.end(), fields.begin(), fields.end());
+            },
+            [&notices](const Notice& notice) {
+                notices += notice.kind == Notice::Kind::MoreNotices ? notice.count : 1;
+            });
+        ASSERT_TRUE(report.ok());
+        EXPECT_EQ(contactsIn(), std::vector<Voce>{c.contact});
+        EXPECT_EQ(notices, c.notices);
+        if (c.commentsRead > 0) {
+            ASSERT_EQ(changes.size(), 1u);
+            EXPECT_EQ(changes[0].length, c.commentsRead);
+            EXPECT_TRUE(changes[0].atLeast);
+        }
+#if !defined(__SANITIZE_ADDRESS__)
+        // The sanitizer's allocator keeps what is freed for a while: its peak
+        // says nothing of what the import holds.
+        putBook(std::nullopt);
+        EXPECT_LT(importGrowth(c.file, *formatOf(c.file)), 8 * 1024) << "KiB";
+#endif
+        std::filesystem::remove(c.file);
+    }
 }
 
 } // namespace
