@@ -30,7 +30,8 @@ staging)
   diff -u "$expected" "$work/installed"
   ;;
 deb)
-  (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
+  # Packed under a umask that would show in it.
+  (cd "$work" && umask 077 && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
   deb=$(ls "$work"/chiamoro_*.deb)
   dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's:^\.::' | sort > "$work/contents"
   diff -u "$expected" "$work/contents"
@@ -39,6 +40,20 @@ deb)
   for library in libqt6widgets6 libqt6printsupport6 libc6 fonts-liberation; do
     grep -q "$library" <<<"$depends" || { echo "missing dependency $library"; exit 1; }
   done
+
+  # The same package from every build of a commit: each file and control file
+  # dated with the build's one time, the folders rwxr-xr-x, the members of the
+  # .deb rw-r--r--.
+  epoch=$(sed -n 's/^set(CPACK_CHIAMORO_SOURCE_DATE_EPOCH "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+  when=$(date -u -d "@$epoch" '+%F %T')
+  times=$(for part in --ctrl-tarfile --fsys-tarfile; do
+            dpkg-deb $part "$deb" | TZ=UTC tar -tv --full-time | awk '{print $4 " " $5}'
+          done | sort -u)
+  [ "$times" = "$when" ] || { echo "the package's files are dated $times, not $when"; exit 1; }
+  if dpkg-deb --contents "$deb" | grep '^d' | grep -v '^drwxr-xr-x root/root '; then
+    echo "folders not rwxr-xr-x root"; exit 1
+  fi
+  if ar tv "$deb" | grep -v '^rw-r--r-- 0/0 '; then echo "members of the .deb not rw-r--r-- root"; exit 1; fi
 
   # Debian's own checker, warnings included; every tag it shows is printed.
   lintian --fail-on warning --display-info "$deb"
