@@ -36,8 +36,8 @@ const char* const kQtFlags[] = {"reverse", "widgetcount", "testability",
                                 "nograb",  "dograb",      "sync"};
 
 const char kHelp[] = R"(Uso: chiamoro [OPZIONE...]
-     chiamoro --esporta FILE [--formato vcard|csv]
-     chiamoro --importa FILE [--formato vcard|csv]
+     chiamoro --esporta FILE [--formato vcard|csv|foglio]
+     chiamoro --importa FILE [--formato vcard|csv|foglio]
 
 Rubrica telefonica personale: una finestra mostra un contatto alla volta,
 con il numero, il nome e i commenti.
@@ -54,10 +54,15 @@ Opzioni:
                     con - (e --formato) li scrive sullo standard output
   --importa FILE    aggiunge in fondo alla rubrica i contatti di FILE ed esce:
                     tutti o, se qualcosa non va, nessuno
-  --formato NOME    vcard o csv, il formato di FILE, se il nome non lo dice
+  --formato NOME    vcard, csv o foglio, il formato di FILE, se il nome non
+                    lo dice
 
 Il formato di FILE segue il nome: .vcf per vCard (telefoni e programmi di
-posta), .csv per CSV (fogli di calcolo, con la prima riga Numero,Nome,Commenti).
+posta), .csv per CSV (programmi di posta e altri programmi, con la prima riga
+Numero,Nome,Commenti), .foglio.csv per il CSV da aprire con un doppio clic in
+un foglio di calcolo (punto e virgola tra i campi, nessuna cella presa per una
+formula o un numero). L'importazione riconosce anche i CSV di Google
+Contatti, Outlook e Thunderbird, in inglese e in italiano.
 Né l'una né l'altra apre la finestra o ha bisogno di uno schermo.
 
 Valgono anche le opzioni comuni dei programmi Qt, per esempio
@@ -137,23 +142,24 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
     std::optional<Formato> format = formatOf(path.toStdString());
     if (parser.isSet(formato)) {
         const QString name = parser.value(formato).toLower();
-        format = name == QStringLiteral("vcard") ? std::optional(Formato::VCard)
-                 : name == QStringLiteral("csv") ? std::optional(Formato::Csv)
-                                                 : std::nullopt;
+        format = name == QStringLiteral("vcard")    ? std::optional(Formato::VCard)
+                 : name == QStringLiteral("csv")    ? std::optional(Formato::Csv)
+                 : name == QStringLiteral("foglio") ? std::optional(Formato::Foglio)
+                                                    : std::nullopt;
         if (!format) {
             return usageError(QStringLiteral("formato sconosciuto: ") + "\"" +
                               parser.value(formato) + "\"" +
-                              QStringLiteral(" (--formato vuole vcard o csv)"));
+                              QStringLiteral(" (--formato vuole vcard, csv o foglio)"));
         }
     }
     if (!format && path.toStdString() == kStandardOutput) {
         return usageError(QStringLiteral("per scrivere sullo standard output serve "
-                                         "--formato vcard o --formato csv"));
+                                         "--formato vcard, csv o foglio"));
     }
     if (!format) {
         return usageError(QStringLiteral("formato sconosciuto: \"") + file + "\"" +
                           QStringLiteral(" (il nome deve finire in .vcf o .csv, "
-                                         "oppure si aggiunge --formato vcard o csv)"));
+                                         "oppure si aggiunge --formato vcard, csv o foglio)"));
     }
     return exporting ? exportContacts(file, *format) : importContacts(file, *format);
 }

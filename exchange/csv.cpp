@@ -62,8 +62,71 @@ std::string csvRow(const Voce& voce) {
     return quoted(voce.numero) + ',' + quoted(voce.nome) + ',' + quoted(voce.commenti) + "\r\n";
 }
 
+std::string sheetHeader() {
+    return "\xEF\xBB\xBF\"Numero\";\"Nome\";\"Commenti\"\r\n";
+}
+
+std::string sheetRow(const Voce& voce) {
+    std::string row;
+    for (const std::u16string* field : {&voce.numero, &voce.nome, &voce.commenti}) {
+        row += row.empty() ? "\"" : ";\"";
+        if (needsTextMark(*field)) {
+            row += '\'';
+        }
+        for (const char c : encodeUtf8(*field)) {
+            row += c;
+            if (c == '"') {
+                row += '"';
+            }
+        }
+        row += '"';
+    }
+    return row + "\r\n";
+}
+
+bool needsTextMark(std::u16string_view text) {
+    const std::size_t first = text.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) {
+        return false;
+    }
+    // What a spreadsheet takes for the start of a formula (some after the
+    // spaces in front), and the mark itself.
+    if (std::u16string_view(u"\t\r\n'").find(text.front()) != std::u16string_view::npos ||
+        std::u16string_view(u"=+-@").find(text[first]) != std::u16string_view::npos) {
+        return true;
+    }
+    // A value: digits with the signs of numbers, dates, times, amounts and
+    // percentages, and nothing else but the spaces around them (inner spaces
+    // make it text, as "06 1234567" is).
+    const std::u16string trimmed = trimSpaces(text);
+    bool digit = false;
+    bool other = false;
+    for (const char16_t c : trimmed) {
+        if (c >= u'0' && c <= u'9') {
+            digit = true;
+        } else if (std::u16string_view(u".,/:%()eE$€£¥").find(c) == std::u16string_view::npos) {
+            other = true;
+        }
+    }
+    if (digit && !other) {
+        return true;
+    }
+    // Truth values, in English and in Italian.
+    std::u16string upper = trimmed;
+    for (char16_t& c : upper) {
+        c = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    }
+    return upper == u"TRUE" || upper == u"FALSE" || upper == u"VERO" || upper == u"FALSO";
+}
+
 std::u16string CsvReader::text(std::string_view bytes) const {
-    return lines_.converted() ? decodeUtf8(bytes) : decodeGuessing(bytes);
+    std::u16string text = lines_.converted() ? decodeUtf8(bytes) : decodeGuessing(bytes);
+    // A spreadsheet's protection of the text, which the phone book does not keep.
+    if (text.size() > 1 && text.front() == u'\'' &&
+        needsTextMark(std::u16string_view(text).substr(1))) {
+        text.erase(0, 1);
+    }
+    return text;
 }
 
 void CsvReader::add(std::string_view bytes) {

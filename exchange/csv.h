@@ -29,13 +29,29 @@
 // valid UTF-8 and Windows-1252 otherwise (what a spreadsheet saves on an
 // Italian system). Quoted fields may span lines, and keep their line breaks
 // as they are; a row shorter than the header has empty fields, and the fields
-// of a longer one past the header's columns are reported and ignored.
+// of a longer one past the header's columns are reported and ignored. A
+// field that is an apostrophe and what needsTextMark() protects is that text.
 //
 // Memory stays bounded: a row is read as it comes, and of a field only the
 // first kFieldBytes are held.
 
 std::string csvHeader();
 std::string csvRow(const Voce& voce);
+
+// CSV for a spreadsheet opened with a double click, as an Italian system
+// opens it: a UTF-8 byte-order mark, the same header and rows with semicolons
+// between the fields, CR LF, every field in double quotes. So that no cell is
+// taken as a formula or a value (OWASP's advice on CSV injection), a field
+// that starts with = + - @, a tab, a line break or an apostrophe, or that a
+// spreadsheet would read as a number, a date, a time, a percentage, an amount
+// or a truth value (0612345, 1/2, 12:30, 5%, VERO), starts with an
+// apostrophe: the spreadsheet shows it, and keeps the rest as it is. The
+// reader takes such an apostrophe off again.
+std::string sheetHeader();
+std::string sheetRow(const Voce& voce);
+
+// Whether a field of a spreadsheet's CSV needs the apostrophe in front.
+bool needsTextMark(std::u16string_view text);
 
 class CsvReader : public ContactReader {
 public:

@@ -241,6 +241,9 @@ std::optional<Formato> formatOf(std::string_view path) {
     if (endsWithNoCase(path, ".vcf") || endsWithNoCase(path, ".vcard")) {
         return Formato::VCard;
     }
+    if (endsWithNoCase(path, ".foglio.csv")) {
+        return Formato::Foglio;
+    }
     if (endsWithNoCase(path, ".csv")) {
         return Formato::Csv;
     }
@@ -272,7 +275,10 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
     if (!(status = output->open()).ok()) {
         return report;
     }
-    if (format == Formato::Csv && !(status = output->put(csvHeader())).ok()) {
+    const std::string header = format == Formato::Csv      ? csvHeader()
+                               : format == Formato::Foglio ? sheetHeader()
+                                                           : std::string();
+    if (!(status = output->put(header)).ok()) {
         return report;
     }
     std::string bytes;
@@ -288,8 +294,10 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
                 ++report.skipped;
                 continue;
             }
-            if (!(status = output->put(format == Formato::VCard ? vcardOf(voce) : csvRow(voce)))
-                     .ok()) {
+            const std::string text = format == Formato::VCard ? vcardOf(voce)
+                                     : format == Formato::Csv ? csvRow(voce)
+                                                              : sheetRow(voce);
+            if (!(status = output->put(text)).ok()) {
                 return report;
             }
             ++report.contacts;

@@ -20,10 +20,13 @@
 // on the way out, fitted to the fields on the way in. Contacts the window
 // shows as empty are left out both ways.
 
-enum class Formato { VCard, Csv };
+// vCard; CSV for programs (RFC 4180); CSV for a spreadsheet opened with a
+// double click ("foglio" di calcolo: semicolons, a byte-order mark, no cell a
+// formula or a number). Read, the two CSVs are one: the reader tells them apart.
+enum class Formato { VCard, Csv, Foglio };
 
 // The format a file's name asks for, in any case: ".vcf" and ".vcard" are
-// vCard, ".csv" is CSV.
+// vCard, ".foglio.csv" the spreadsheet's CSV, any other ".csv" CSV.
 std::optional<Formato> formatOf(std::string_view path);
 
 // The name under which an export goes to standard output.
