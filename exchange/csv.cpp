@@ -122,7 +122,7 @@ bool needsTextMark(std::u16string_view text) {
 std::u16string CsvReader::text(std::string_view bytes) const {
     std::u16string text = lines_.converted() ? decodeUtf8(bytes) : decodeGuessing(bytes);
     // A spreadsheet's protection of the text, which the phone book does not keep.
-    if (text.size() > 1 && text.front() == u'\'' &&
+    if (spreadsheet_ && text.size() > 1 && text.front() == u'\'' &&
         needsTextMark(std::u16string_view(text).substr(1))) {
         text.erase(0, 1);
     }
@@ -239,6 +239,8 @@ Status CsvReader::header(bool& got, InputProblem& problem) {
         start.append(piece);
     }
     separator_ = guessSeparator(start);
+    spreadsheet_ =
+        spreadsheet_ || (lines_.encoding() == LineReader::Encoding::Utf8 && separator_ == ';');
     inHeader_ = true;
     Status status = row(start, ends, problem);
     inHeader_ = false;

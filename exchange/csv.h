@@ -29,8 +29,10 @@
 // valid UTF-8 and Windows-1252 otherwise (what a spreadsheet saves on an
 // Italian system). Quoted fields may span lines, and keep their line breaks
 // as they are; a row shorter than the header has empty fields, and the fields
-// of a longer one past the header's columns are reported and ignored. A
-// field that is an apostrophe and what needsTextMark() protects is that text.
+// of a longer one past the header's columns are reported and ignored. In a
+// spreadsheet's CSV (one written for it, or any with a UTF-8 byte-order mark
+// and semicolons, as sheetRow() writes it), a field that is an apostrophe
+// and what needsTextMark() protects is that text; any other CSV keeps it.
 //
 // Memory stays bounded: a row is read as it comes, and of a field only the
 // first kFieldBytes are held.
@@ -58,7 +60,9 @@ public:
     static constexpr std::size_t kFieldBytes = std::size_t{32} << 10;
     static constexpr std::size_t kColumns = 1024;
 
-    CsvReader(LineReader& lines, Notices& notices) : lines_(lines), notices_(notices) {}
+    // `spreadsheet`: the file is a spreadsheet's CSV, whatever it looks like.
+    CsvReader(LineReader& lines, Notices& notices, bool spreadsheet = false)
+        : lines_(lines), notices_(notices), spreadsheet_(spreadsheet) {}
 
     Status next(ReadContact& contact, bool& got, InputProblem& problem) override;
     std::int64_t line() const override { return rowLine_; }
@@ -79,6 +83,7 @@ private:
 
     LineReader& lines_;
     Notices& notices_;
+    bool spreadsheet_;
     bool headerRead_ = false;
     bool inHeader_ = false;
     char separator_ = ',';

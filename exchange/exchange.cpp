@@ -373,7 +373,7 @@ ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato
     if (format == Formato::VCard) {
         reader = std::make_unique<VCardReader>(lines, notices);
     } else {
-        reader = std::make_unique<CsvReader>(lines, notices);
+        reader = std::make_unique<CsvReader>(lines, notices, format == Formato::Foglio);
     }
     try {
         status = importAll(*reader, append, report, onChange);

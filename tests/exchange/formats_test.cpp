@@ -240,6 +240,11 @@ TEST_F(FormatsTest, CsvFilesOfMailProgramsAndPhonesImportWhole) {
          {{u"06 1234", u"Sara Rosa", u"Vicina di casa"}},
          {{u"Email principale", 1}},
          1},
+        {"a spreadsheet's CSV, saved again by the spreadsheet: its apostrophes go",
+         "\xEF\xBB\xBF\"Numero\";\"Nome\";\"Commenti\"\r\n\"'0612345\";\"'=A1\";\"'Nduccio\"\r\n",
+         {{u"0612345", u"=A1", u"'Nduccio"}},
+         {},
+         0},
         {"the plainest header",
          "Name,Phone,Notes\r\nLuigi,0612345,nota\r\n",
          {{u"0612345", u"Luigi", u"nota"}},
@@ -504,6 +509,7 @@ TEST_F(FormatsTest, TheBookGoesOutAndComesBackUnchanged) {
                       u"Riga uno\r\nRiga due\r\n\r\nRiga quattro") +
                record(u"", u"Senza numero", u"") + record(u"", u"", u"") +
                record(u"333", noName, u"Solo commenti: ; , \" \\ \t fine") +
+               record(u"'0612345", u"'=SOMMA(A1)", u"''@") +
                record(u"", noNumber, u"né nome né numero") +
                record(u"€ ‰ Œ ž", std::u16string(40, u'è'), u"=SOMMA(A1) \"citato\"") +
                record(u"444", u"Da altrove", breaks) +
@@ -524,7 +530,7 @@ TEST_F(FormatsTest, TheBookGoesOutAndComesBackUnchanged) {
         writeFile(kDataFileName, original);
         const ExchangeReport out = exportContacts(posixFileSystem(), c.file, *formatOf(c.file));
         ASSERT_TRUE(out.ok());
-        EXPECT_EQ(out.contacts, 7);
+        EXPECT_EQ(out.contacts, 8);
         EXPECT_EQ(out.skipped, 1);
         std::filesystem::remove(kDataFileName);
         const ExchangeReport in = importContacts(posixFileSystem(), c.file, *formatOf(c.file));

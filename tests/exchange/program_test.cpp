@@ -9,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -31,6 +33,17 @@ Outcome run(const QStringList& arguments) {
     EXPECT_TRUE(program.waitForFinished(20000));
     return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
             QString::fromUtf8(program.readAllStandardError()), program.readAllStandardOutput()};
+}
+
+// The three fields of each record of a data file, trimmed.
+std::vector<std::u16string> contactsOf(const std::string& bytes) {
+    std::vector<std::u16string> fields;
+    for (std::size_t at = 0; at + kLunghezzaRecord <= bytes.size(); at += kLunghezzaRecord) {
+        const Contatto record = decodeRecord(bytes.data() + at);
+        fields.insert(fields.end(), {trimSpaces(record.Numero), trimSpaces(record.Nome),
+                                     trimSpaces(record.Commenti)});
+    }
+    return fields;
 }
 
 const std::string kBook =
@@ -65,6 +78,44 @@ TEST_F(CommandLineTest, ContactsGoOutAndComeIn) {
     EXPECT_EQ(readFile("altra/Chiamoro.DAT"), record(u"06 1234", u"Nicolò", u"uno\r\ndue") +
                                                   record(u"333", u"Zoë", u"") +
                                                   record("", std::string(40, 'n')));
+}
+
+TEST_F(CommandLineTest, WhatTheImportSkipsOrCannotKeepIsSaidLineByLine) {
+    writeFile("rubrica.vcf", "BEGIN:VCARD\r\nFN Anna\r\nN:Rossi;Anna\r\nEMAIL:a@b.it\r\n"
+                             "NOTE;CHARSET=X-MARZIANO:ciao\r\nEND:VCARD\r\nfirma\r\n"
+                             "BEGIN:VCARD\r\nFN:Bruno\r\nEMAIL:b@c.it\r\nPHOTO:x\r\n");
+    writeFile("posta.csv", "First Name,Last Name,E-mail Address,Nickname,Mobile Phone\r\n"
+                           "Carla,Neri,c@d.it,,333\r\n,,,,\r\n");
+    const Outcome vcard = run({"--importa", "rubrica.vcf"});
+    EXPECT_EQ(vcard.exitCode, 0);
+    EXPECT_EQ(vcard.errors.toStdString(),
+              "chiamoro: \"rubrica.vcf\", riga 2: manca il segno \":\" tra il nome della "
+              "proprietà e il valore: riga saltata.\n"
+              "chiamoro: \"rubrica.vcf\", riga 5: il set di caratteri \"X-MARZIANO\" è "
+              "sconosciuto: letto come UTF-8 o Windows-1252.\n"
+              "chiamoro: \"rubrica.vcf\", riga 7: testo fuori dalle schede vCard: saltato.\n"
+              "chiamoro: \"rubrica.vcf\", riga 8: la scheda vCard che comincia qui non finisce "
+              "con END:VCARD: importata fin dove arriva.\n"
+              "chiamoro: \"rubrica.vcf\": proprietà ignorate: EMAIL (in 2 contatti), PHOTO (in 1 "
+              "contatto).\n"
+              "chiamoro: importati 2 contatti da \"rubrica.vcf\", di cui 0 modificati; la rubrica "
+              "ora ne ha 2.\n");
+    const Outcome csv = run({"--importa", "posta.csv"});
+    EXPECT_EQ(csv.exitCode, 0);
+    EXPECT_EQ(csv.errors.toStdString(),
+              "chiamoro: \"posta.csv\": colonne ignorate: \"E-mail Address\" (in 1 contatto); 1 "
+              "colonna vuota.\n"
+              "chiamoro: importato 1 contatto da \"posta.csv\", di cui 0 modificati; 1 vuoto "
+              "saltato; la rubrica ora ne ha 3.\n");
+    EXPECT_EQ(contactsOf(readFile(kDataFileName)),
+              (std::vector<std::u16string>{u"", u"Anna Rossi", u"ciao", u"", u"Bruno", u"", u"333",
+                                           u"Carla Neri", u""}));
+
+    const Outcome sheet = run({"--esporta", "-", "--formato", "foglio"});
+    EXPECT_EQ(sheet.exitCode, 0);
+    EXPECT_EQ(sheet.output.toStdString(),
+              "\xEF\xBB\xBF\"Numero\";\"Nome\";\"Commenti\"\r\n\"\";\"Anna Rossi\";\"ciao\"\r\n"
+              "\"\";\"Bruno\";\"\"\r\n\"'333\";\"Carla Neri\";\"\"\r\n");
 }
 
 TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
