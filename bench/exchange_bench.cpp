@@ -1,8 +1,9 @@
-// Contacts in and out on books of 100,000 and 1,000,000 contacts: the time of
-// an export (vCard, CSV) and of an import of as many contacts into an empty
-// book, each beside what the machine takes to copy the same bytes through a
-// synced file; and the peak memory of each direction, which must not grow
-// with the book.
+// Contacts in and out on books of 1,000, 100,000 and 1,000,000 contacts: the
+// time of an export (vCard, CSV) and of an import of as many contacts into an
+// empty book, each beside what the machine takes to copy the same bytes
+// through a synced file; the import of one contact whose comments are one
+// line of 1 GB, in both formats; and the peak memory of each, which must not
+// grow with the book or the line.
 //
 // The books are generated as for rubrica_bench (books.h), in a temporary
 // folder removed at the end or in $CHIAMORO_BENCH_DIR. The files to import
@@ -32,7 +33,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::int32_t kSizes[] = {100000, 1000000};
+constexpr std::int32_t kSizes[] = {1000, 100000, 1000000};
+constexpr std::size_t kLongLine = std::size_t{1} << 30;
 
 books::Root* root = nullptr;
 
@@ -144,6 +146,53 @@ void importBook(benchmark::State& state, std::int32_t records, Formato format) {
     fs::remove(kDataFileName);
 }
 
+// A file of one contact whose comments are one line of kLongLine bytes, made once.
+std::string longLine(Formato format) {
+    const std::string file = root->path() + "/lunga" + extension(format);
+    if (fs::exists(file)) {
+        return file;
+    }
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    if (out == nullptr) {
+        throw std::runtime_error("cannot write " + file);
+    }
+    const std::string start = format == Formato::VCard
+                                  ? "BEGIN:VCARD\r\nFN:Anna\r\nTEL:333\r\nNOTE:"
+                                  : "Numero,Nome,Commenti\r\n333,Anna,\"";
+    const std::string end = format == Formato::VCard ? "\r\nEND:VCARD\r\n" : "\"\r\n";
+    const std::string block(std::size_t{1} << 20, 'x');
+    bool written = std::fwrite(start.data(), 1, start.size(), out) == start.size();
+    for (std::size_t done = 0; written && done < kLongLine; done += block.size()) {
+        written = std::fwrite(block.data(), 1, block.size(), out) == block.size();
+    }
+    written = written && std::fwrite(end.data(), 1, end.size(), out) == end.size();
+    if (std::fclose(out) != 0 || !written) {
+        throw std::runtime_error("cannot write " + file);
+    }
+    return file;
+}
+
+void importLongLine(benchmark::State& state, Formato format) {
+    const std::string source = longLine(format);
+    importFolder(1);
+    const auto once = [&] {
+        const ExchangeReport report = importContacts(posixFileSystem(), source, format);
+        return report.ok() && report.total == 1 && report.changed == 1;
+    };
+    for (auto _ : state) {
+        if (!once()) {
+            state.SkipWithError("the import failed");
+            return;
+        }
+        state.PauseTiming();
+        fs::remove(kDataFileName);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(source)));
+    reportMemory(state, once);
+    fs::remove(kDataFileName);
+}
+
 // What the machine takes to read `from` and write the same bytes to a new,
 // synced file: the floor of both directions.
 void copyFloor(benchmark::State& state, std::int32_t records, const char* what) {
@@ -176,6 +225,8 @@ void registerAll() {
         add(named("CopyBookFloor", n), copyFloor, n, "book");
         add(named("CopyVCardFloor", n), copyFloor, n, "vcard");
     }
+    add(std::string("ImportVCardOneLineOf1GB"), importLongLine, Formato::VCard);
+    add(std::string("ImportCsvOneLineOf1GB"), importLongLine, Formato::Csv);
 }
 
 } // namespace

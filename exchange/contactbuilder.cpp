@@ -60,12 +60,26 @@ std::u16string lowerAscii(std::u16string_view text) {
 
 } // namespace
 
+namespace {
+
+std::u16string_view withoutSpacesAround(std::u16string_view text) {
+    const std::size_t first = text.find_first_not_of(u' ');
+    return first == std::u16string_view::npos
+               ? std::u16string_view()
+               : text.substr(first, text.find_last_not_of(u' ') - first + 1);
+}
+
+} // namespace
+
 HeldText lineText(std::u16string_view whole, bool atLeast) {
-    return HeldText(trimSpaces(oneLine(whole)), atLeast);
+    if (whole.find_first_of(u"\r\n") != std::u16string_view::npos) {
+        return HeldText(trimSpaces(oneLine(whole)), atLeast);
+    }
+    return HeldText(withoutSpacesAround(whole), atLeast);
 }
 
 HeldText noteText(std::u16string_view whole, bool atLeast) {
-    return HeldText(trimSpaces(whole), atLeast);
+    return HeldText(withoutSpacesAround(whole), atLeast);
 }
 
 std::u16string phoneLabel(std::u16string_view name, PhoneKind& kind) {

@@ -347,7 +347,8 @@ ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato
     ExchangeReport report;
     Status& status = report.status;
     // The file to import first: a mistake there touches nothing.
-    LineReader lines(fs);
+    LineReader lines(fs, format == Formato::VCard ? LineReader::CrCrLf::OneEnd
+                                                  : LineReader::CrCrLf::TwoEnds);
     if (!(status = lines.open(source)).ok()) {
         return report;
     }

@@ -60,6 +60,16 @@ const char* iconvName(LineReader::Encoding encoding) {
     }
 }
 
+// The first CR or LF of `text` from `from` on, or npos.
+std::size_t lineEnd(const std::string& text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '\n' || text[i] == '\r') {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
 } // namespace
 
 LineReader::~LineReader() {
@@ -138,7 +148,7 @@ Status LineReader::peek(int& byte) {
 Status LineReader::next(std::string_view& piece, bool& ends, bool& got) {
     got = false;
     for (;;) {
-        const std::size_t end = buffer_.find_first_of("\r\n", start_);
+        const std::size_t end = lineEnd(buffer_, start_);
         if (end == std::string::npos) {
             const std::size_t unread = buffer_.size() - start_;
             if (!eof_ && (unread == 0 || unread < block_ / 2)) {
@@ -160,9 +170,9 @@ Status LineReader::next(std::string_view& piece, bool& ends, bool& got) {
             const auto after = [this, end](std::size_t i) {
                 return end + i < buffer_.size() ? buffer_[end + i] : '\0';
             };
-            const bool undecided =
-                buffer_[end] == '\r' && !eof_ &&
-                (end + 1 == buffer_.size() || (after(1) == '\r' && end + 2 == buffer_.size()));
+            const bool undecided = buffer_[end] == '\r' && !eof_ &&
+                                   (end + 1 == buffer_.size() ||
+                                    (doubleCr_ && after(1) == '\r' && end + 2 == buffer_.size()));
             if (undecided) {
                 if (end > start_) {
                     piece = std::string_view(buffer_).substr(start_, end - start_);
@@ -178,7 +188,9 @@ Status LineReader::next(std::string_view& piece, bool& ends, bool& got) {
                 std::size_t length = 1;
                 ending_ = "\n";
                 if (buffer_[end] == '\r') {
-                    length = after(1) == '\n' ? 2 : after(1) == '\r' && after(2) == '\n' ? 3 : 1;
+                    length = after(1) == '\n'                                    ? 2
+                             : doubleCr_ && after(1) == '\r' && after(2) == '\n' ? 3
+                                                                                 : 1;
                     ending_ = length == 1 ? "\r" : "\r\n";
                 }
                 piece = std::string_view(buffer_).substr(start_, end - start_);

@@ -10,8 +10,9 @@
 
 // A file read one line at a time through the file-system seam, in blocks:
 // a line comes in pieces, so that memory stays the size of a block whatever
-// the length of a line. A line ends at LF, CR LF, CR CR LF (as some phones
-// write it) or a lone CR; the end itself is not returned.
+// the length of a line. A line ends at LF, CR LF or a lone CR, and, where
+// the reader is told so, at CR CR LF as one (as iPhones write vCards; a CSV
+// keeps the CR in a field); the end itself is not returned.
 //
 // The file's own encoding is found at its start: a UTF-8 byte-order mark is
 // skipped; UTF-16 and UTF-32, little- or big-endian, with a byte-order mark
@@ -20,11 +21,14 @@
 class LineReader {
 public:
     enum class Encoding { Bytes, Utf8, Utf16Le, Utf16Be, Utf32Le, Utf32Be };
+    // Whether CR CR LF is one line end (vCard) or a CR and a line end (CSV).
+    enum class CrCrLf { TwoEnds, OneEnd };
 
     static constexpr std::size_t kBlock = std::size_t{64} << 10;
 
     // `block`: how much is read at a time (tests read a byte at a time).
-    explicit LineReader(FileSystem& fs, std::size_t block = kBlock) : fs_(fs), block_(block) {}
+    LineReader(FileSystem& fs, CrCrLf crCrLf, std::size_t block = kBlock)
+        : fs_(fs), doubleCr_(crCrLf == CrCrLf::OneEnd), block_(block) {}
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -44,8 +48,8 @@ public:
     // The number of the line the last piece belongs to, from 1.
     std::int64_t lineNumber() const { return number_; }
 
-    // How the line of the last piece ended: "\r\n" (also for CR CR LF), "\n"
-    // or "\r"; "" when it ran to the end of the file.
+    // How the line of the last piece ended: "\r\n" (also for CR CR LF as
+    // one), "\n" or "\r"; "" when it ran to the end of the file.
     const char* ending() const { return ending_; }
 
     // What the start of the file said about its encoding.
@@ -59,6 +63,7 @@ private:
     void take(std::string_view raw);
 
     FileSystem& fs_;
+    const bool doubleCr_;
     const std::size_t block_;
     std::string path_;
     int fd_ = -1;

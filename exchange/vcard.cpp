@@ -105,22 +105,6 @@ bool aboutTheCard(std::string_view name) {
     return false;
 }
 
-// A property's name and parameters.
-struct Head {
-    std::string group;                                       // upper case
-    std::string name;                                        // upper case, without its group
-    std::vector<std::pair<std::string, std::string>> params; // upper case
-
-    std::string param(std::string_view key) const {
-        for (const auto& [k, v] : params) {
-            if (k == key) {
-                return v;
-            }
-        }
-        return {};
-    }
-};
-
 // Splits at `separator` outside double quotes.
 std::vector<std::string_view> splitOutsideQuotes(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
@@ -138,7 +122,18 @@ std::vector<std::string_view> splitOutsideQuotes(std::string_view text, char sep
     return parts;
 }
 
-Head parseHead(std::string_view text) {
+} // namespace
+
+std::string VCardReader::Head::param(std::string_view key) const {
+    for (const auto& [k, v] : params) {
+        if (k == key) {
+            return v;
+        }
+    }
+    return {};
+}
+
+VCardReader::Head VCardReader::parseHead(std::string_view text) {
     Head head;
     const auto parts = splitOutsideQuotes(text, ';');
     std::string_view name = trimBlanks(parts.front());
@@ -162,6 +157,8 @@ Head parseHead(std::string_view text) {
     }
     return head;
 }
+
+namespace {
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -194,6 +191,10 @@ std::string decodeQuotedPrintable(std::string_view text) {
 // Backslash escapes of text values: \n is a line break, \\ \, \; \: the
 // character. In a list of values, a bare comma separates them: it becomes a space.
 std::u16string unescaped(std::u16string_view text, bool list = false) {
+    if (text.find(u'\\') == std::u16string_view::npos &&
+        (!list || text.find(u',') == std::u16string_view::npos)) {
+        return normaliseBreaks(text);
+    }
     std::u16string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -235,7 +236,7 @@ std::vector<std::u16string_view> components(std::u16string_view value) {
     return parts;
 }
 
-bool hasType(const Head& head, std::string_view type) {
+bool hasType(const VCardReader::Head& head, std::string_view type) {
     for (const auto& [key, value] : head.params) {
         if (key == "TYPE") {
             for (const auto one : splitOutsideQuotes(value, ',')) {
@@ -250,7 +251,7 @@ bool hasType(const Head& head, std::string_view type) {
 
 // What TEL's types make of a number: its kind and the label it goes under
 // in the comments.
-void describe(const Head& head, Phone& phone) {
+void describe(const VCardReader::Head& head, Phone& phone) {
     const auto has = [&head](std::string_view type) { return hasType(head, type); };
     phone.preferred = has("PREF") || std::any_of(head.params.begin(), head.params.end(),
                                                  [](const auto& p) { return p.first == "PREF"; });
@@ -309,9 +310,21 @@ std::string vcardOf(const Voce& voce) {
 }
 
 void VCardReader::finishHead(Line& line) {
-    const Head head = parseHead(line.head);
-    line.keep = kept(head.name);
-    line.quotedPrintable = head.param("ENCODING") == "QUOTED-PRINTABLE";
+    // Only the name, and whether the value is quoted-printable, for now: the
+    // parameters are read only for a property that is kept.
+    std::string_view name = trimBlanks(std::string_view(line.head).substr(0, line.head.find(';')));
+    if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
+        line.parsed.group = upperAscii(name.substr(0, dot));
+        name.remove_prefix(dot + 1);
+    }
+    line.parsed.name = upperAscii(name);
+    line.keep = kept(line.parsed.name);
+    constexpr std::string_view qp = "QUOTED-PRINTABLE";
+    const auto sameLetters = [](char a, char b) {
+        return (a >= 'a' && a <= 'z' ? a - 'a' + 'A' : a) == b;
+    };
+    line.quotedPrintable = std::search(line.head.begin(), line.head.end(), qp.begin(), qp.end(),
+                                       sameLetters) != line.head.end();
 }
 
 Status VCardReader::readPhysical(Line& line, bool& got) {
@@ -421,17 +434,17 @@ void VCardReader::finishOutside() {
 }
 
 void VCardReader::take(const Line& line) {
-    const Head head = parseHead(line.head);
-    if (head.name == "AGENT") {
+    if (line.parsed.name == "AGENT") {
         agent_ = trimBlanks(line.value).empty(); // 2.1: the agent's card follows
         return;
     }
     if (!line.keep) {
-        if (!aboutTheCard(head.name)) {
-            ignored_.seen(decodeGuessing(head.name), cards_);
+        if (!aboutTheCard(line.parsed.name)) {
+            ignored_.seen(decodeGuessing(line.parsed.name), cards_);
         }
         return;
     }
+    const Head head = parseHead(line.head);
     if (line.headCut) {
         notices_.add({Notice::Kind::LongParameters, line.number, line.number, 0, {}});
     }
@@ -532,8 +545,9 @@ Status VCardReader::next(ReadContact& contact, bool& got, InputProblem& problem)
                     line.number);
             continue;
         }
-        const Head head = parseHead(line.head);
-        const bool vcard = upperAscii(trimBlanks(line.value)) == "VCARD";
+        const Head& head = line.parsed;
+        const bool vcard = (head.name == "BEGIN" || head.name == "END") &&
+                           upperAscii(trimBlanks(line.value)) == "VCARD";
         if (head.name == "BEGIN" && vcard) {
             if (open_ == 0) {
                 finishOutside();

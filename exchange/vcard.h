@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 // vCard, the contact format of phones and mail programs (RFC 2426, RFC 6350).
 //
@@ -57,12 +60,22 @@ public:
     std::int64_t line() const override { return begun_; }
     const IgnoredFields& ignored() const override { return ignored_; }
 
+    // A property's name and parameters, in upper case.
+    struct Head {
+        std::string group; // "ITEM1" of "item1.TEL"
+        std::string name;  // without its group
+        std::vector<std::pair<std::string, std::string>> params;
+
+        std::string param(std::string_view key) const;
+    };
+
 private:
     // A property line, with its continuations, as far as it is held.
     struct Line {
         std::int64_t number = 0; // of its first line
         std::string head;        // before the first ':' outside quotes
         std::string value;       // after it; held only for a property that is kept
+        Head parsed;             // the head, once the ':' is read
         bool colon = false;
         bool headCut = false;
         bool valueCut = false;
@@ -80,6 +93,7 @@ private:
     Status readPhysical(Line& line, bool& got);
     void finishHead(Line& line);
     void take(const Line& line);
+    static Head parseHead(std::string_view text);
     void finishOutside();
     void skipped(Notice::Kind kind, std::int64_t line);
 

@@ -3,6 +3,8 @@
 #include "store/codepage.h"
 #include "store/utf8.h"
 
+#include <algorithm>
+
 namespace {
 
 bool validUtf8(std::string_view bytes) {
@@ -91,6 +93,10 @@ Contatto toRecord(const Voce& voce, std::vector<FieldChange>& changes) {
 }
 
 std::u16string decodeGuessing(std::string_view bytes) {
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char byte) { return static_cast<unsigned char>(byte) < 0x80; })) {
+        return std::u16string(bytes.begin(), bytes.end()); // ASCII: the same in both
+    }
     return validUtf8(bytes) ? decodeUtf8(bytes) : decodeCp1252(bytes);
 }
 
