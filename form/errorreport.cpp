@@ -16,44 +16,74 @@ std::u16string widen(std::string_view ascii) {
 
 std::u16string verb(FileOperation operation) {
     switch (operation) {
-    case FileOperation::Open: return u"aprire";
-    case FileOperation::Read: return u"leggere";
-    case FileOperation::Write: return u"scrivere";
-    case FileOperation::Sync: return u"salvare su disco";
-    case FileOperation::Truncate: return u"accorciare";
-    case FileOperation::Stat: return u"esaminare";
-    case FileOperation::Chmod: return u"impostare i permessi di";
-    case FileOperation::Remove: return u"eliminare";
-    case FileOperation::Rename: return u"rinominare";
-    case FileOperation::Lock: return u"bloccare";
-    case FileOperation::Close: return u"chiudere";
+    case FileOperation::Open:
+        return u"aprire";
+    case FileOperation::Read:
+        return u"leggere";
+    case FileOperation::Write:
+        return u"scrivere";
+    case FileOperation::Sync:
+        return u"salvare su disco";
+    case FileOperation::Truncate:
+        return u"accorciare";
+    case FileOperation::Stat:
+        return u"esaminare";
+    case FileOperation::Chmod:
+        return u"impostare i permessi di";
+    case FileOperation::Remove:
+        return u"eliminare";
+    case FileOperation::Rename:
+        return u"rinominare";
+    case FileOperation::Lock:
+        return u"bloccare";
+    case FileOperation::Close:
+        return u"chiudere";
     }
     return u"usare";
 }
 
 std::u16string reason(int error) {
     switch (error) {
-    case ENOSPC: return u"spazio esaurito sul disco";
-    case EDQUOT: return u"quota del disco superata";
-    case EIO: return u"errore di lettura o scrittura del disco";
-    case EACCES: return u"permesso negato";
-    case EPERM: return u"operazione non permessa";
-    case EROFS: return u"il disco è in sola lettura";
-    case ENOENT: return u"file o cartella inesistente";
-    case EISDIR: return u"è una cartella, non un file";
-    case ENOTDIR: return u"il percorso non è una cartella";
-    case EFBIG: return u"file troppo grande";
+    case ENOSPC:
+        return u"spazio esaurito sul disco";
+    case EDQUOT:
+        return u"quota del disco superata";
+    case EIO:
+        return u"errore di lettura o scrittura del disco";
+    case EACCES:
+        return u"permesso negato";
+    case EPERM:
+        return u"operazione non permessa";
+    case EROFS:
+        return u"il disco è in sola lettura";
+    case ENOENT:
+        return u"file o cartella inesistente";
+    case EISDIR:
+        return u"è una cartella, non un file";
+    case ENOTDIR:
+        return u"il percorso non è una cartella";
+    case EFBIG:
+        return u"file troppo grande";
     case EMFILE:
-    case ENFILE: return u"troppi file aperti";
-    case ENAMETOOLONG: return u"nome troppo lungo";
-    case ELOOP: return u"troppi collegamenti simbolici";
-    case EEXIST: return u"il file esiste già";
+    case ENFILE:
+        return u"troppi file aperti";
+    case ENAMETOOLONG:
+        return u"nome troppo lungo";
+    case ELOOP:
+        return u"troppi collegamenti simbolici";
+    case EEXIST:
+        return u"il file esiste già";
     case EBUSY:
-    case ETXTBSY: return u"file in uso";
-    case ENOLCK: return u"nessun blocco disponibile";
-    case ENOMEM: return u"memoria insufficiente";
-    case EINVAL: return u"operazione non valida su questo file";
-    default: return u"errore di sistema " + widen(std::to_string(error));
+    case ETXTBSY:
+        return u"file in uso";
+    case ENOLCK:
+        return u"nessun blocco disponibile";
+    case ENOMEM:
+        return u"memoria insufficiente";
+    case EINVAL:
+        return u"operazione non valida su questo file";
+    default:
+        return u"errore di sistema " + widen(std::to_string(error));
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
-
 #include "store/status.h"
+
+#include <string>
 
 // The message shown to the user when a file operation fails: the operation,
 // the file and the system's reason, in Italian.

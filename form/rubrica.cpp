@@ -1,12 +1,12 @@
 #include "rubrica.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-
 #include "form/contacttext.h"
 #include "form/errorreport.h"
 #include "store/uppercase.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 
 namespace {
 

@@ -1,10 +1,9 @@
 #include "filesystem.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-#include <cstdio>
 
 namespace {
 

@@ -1,9 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <sys/stat.h>
 #include <sys/types.h>
-
-#include <cstddef>
 
 // The system calls the record file makes, behind one interface so that tests
 // can fail any of them or simulate a crash. Each call has the POSIX contract:

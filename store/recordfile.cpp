@@ -173,8 +173,8 @@ Status RecordFile::write(std::int32_t n, const Contatto& record) {
     encodeRecord(record, bytes.data() + (offset - start));
 
     // What the write replaces, so that a failed write can be undone.
-    std::string old(static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(end, length_) - start)),
-                    ' ');
+    std::string old(
+        static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(end, length_) - start)), ' ');
     if (!old.empty() && readFully(fs_, fd_, old.data(), old.size(), start) < 0) {
         return failure(FileOperation::Read);
     }
@@ -302,7 +302,8 @@ Status RecordFile::find(Campo field, std::u16string_view key, std::int32_t total
             return false;
         }
         for (int i = 0; i < length; ++i) {
-            if (upper[static_cast<unsigned char>(bytes[begin + i])] != key[static_cast<std::size_t>(i)]) {
+            if (upper[static_cast<unsigned char>(bytes[begin + i])] !=
+                key[static_cast<std::size_t>(i)]) {
                 return false;
             }
         }
@@ -323,7 +324,8 @@ Status RecordFile::find(Campo field, std::u16string_view key, std::int32_t total
             return status;
         }
         for (std::int32_t i = 0; i < count; ++i) {
-            if (matches(buffer.data() + static_cast<std::ptrdiff_t>(i) * kLunghezzaRecord + offset)) {
+            if (matches(buffer.data() + static_cast<std::ptrdiff_t>(i) * kLunghezzaRecord +
+                        offset)) {
                 found = first + i;
                 return Status::success();
             }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <string_view>
-
 #include "contatto.h"
 #include "filesystem.h"
 #include "status.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
 
 inline constexpr const char* kDataFileName = "Chiamoro.DAT";
 inline constexpr const char* kScratchFileName = "Chiamoro.TMP";

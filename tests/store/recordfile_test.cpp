@@ -223,7 +223,7 @@ TEST_F(RecordFileTest, AFailureBeforeTheRenameLeavesTheDataFileUntouched) {
         const char* call;
         int nth;
     } failures[] = {
-        {"unlink", 1}, {"open", 3},  {"fstat", 2}, {"fchmod", 1},
+        {"unlink", 1}, {"open", 3},   {"fstat", 2}, {"fchmod", 1},
         {"pread", 1},  {"pwrite", 1}, {"fsync", 1}, {"rename", 1},
     };
     for (const auto& failure : failures) {
@@ -310,8 +310,8 @@ TEST_F(RecordFileTest, FindComparesTheWholeTrimmedUpperCasedField) {
     EXPECT_EQ(find(Campo::Nome, u"STRAßE"), 4);
     EXPECT_EQ(find(Campo::Nome, u"STRASSE"), 0);
     EXPECT_EQ(find(Campo::Nome, u"DUE"), 0);
-    EXPECT_EQ(find(Campo::Nome, u"STRAßE", 3), 0);   // only records 1..total are searched
-    EXPECT_EQ(find(Campo::Numero, u"ROSSI"), 0);     // the number field only
+    EXPECT_EQ(find(Campo::Nome, u"STRAßE", 3), 0); // only records 1..total are searched
+    EXPECT_EQ(find(Campo::Numero, u"ROSSI"), 0);   // the number field only
 }
 
 namespace {
@@ -358,7 +358,8 @@ void expectByteSearchAgreesWithDecoding(const char* locale) {
             std::int32_t found = -1;
             ASSERT_TRUE(file.find(field, key, 256, found).ok());
             EXPECT_EQ(found, findByDecoding(file, field, key, 256))
-                << locale << ", key of " << key.size() << " units, first " << int(key.empty() ? 0 : key[0]);
+                << locale << ", key of " << key.size() << " units, first "
+                << int(key.empty() ? 0 : key[0]);
         }
     }
     std::setlocale(LC_CTYPE, previous.c_str());
@@ -384,9 +385,9 @@ TEST_F(RecordFileTest, FindCrossesTheBlocksItReadsTheFileIn) {
     for (const int n : {1, 4095, 4096, 4097, 8192, 8193, total}) {
         std::int32_t found = -1;
         const std::string number = std::to_string(n);
-        ASSERT_TRUE(file.find(Campo::Numero, std::u16string(number.begin(), number.end()), total + 1,
-                              found)
-                        .ok());
+        ASSERT_TRUE(
+            file.find(Campo::Numero, std::u16string(number.begin(), number.end()), total + 1, found)
+                .ok());
         EXPECT_EQ(found, n);
     }
     std::int32_t found = -1;

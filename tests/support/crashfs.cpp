@@ -1,10 +1,9 @@
 #include "crashfs.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 
 namespace {
 
@@ -180,7 +179,9 @@ int CrashFileSystem::fsync(int fd) {
     return 0;
 }
 
-int CrashFileSystem::fdatasync(int fd) { return fsync(fd); }
+int CrashFileSystem::fdatasync(int fd) {
+    return fsync(fd);
+}
 
 int CrashFileSystem::ftruncate(int fd, off_t length) {
     if (dead()) {
@@ -287,4 +288,6 @@ int CrashFileSystem::rename(const char* from, const char* to) {
     return 0;
 }
 
-int CrashFileSystem::flock(int, int) { return dead() ? -1 : 0; }
+int CrashFileSystem::flock(int, int) {
+    return dead() ? -1 : 0;
+}

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "store/filesystem.h"
+
 #include <map>
 #include <memory>
 #include <string>
-
-#include "store/filesystem.h"
 
 // Folders in memory that remember what has reached the disk. A file's bytes
 // are durable once the file is synced; a name (created, renamed, removed) once

@@ -29,7 +29,9 @@ bool FaultyFileSystem::fails(const std::string& call) {
 }
 
 namespace {
-FileSystem& real() { return posixFileSystem(); }
+FileSystem& real() {
+    return posixFileSystem();
+}
 } // namespace
 
 int FaultyFileSystem::open(const char* path, int flags, mode_t mode) {
@@ -50,8 +52,8 @@ ssize_t FaultyFileSystem::pwrite(int fd, const void* buffer, size_t count, off_t
         return -1;
     }
     struct stat info {};
-    const bool extends = real().fstat(fd, &info) == 0 &&
-                         offset + static_cast<off_t>(count) > info.st_size;
+    const bool extends =
+        real().fstat(fd, &info) == 0 && offset + static_cast<off_t>(count) > info.st_size;
     if (diskFullAt_ > 0 && calls_ >= diskFullAt_ && extends) {
         if (diskFull_) {
             if (firstFailure_.empty()) {
@@ -68,8 +70,12 @@ ssize_t FaultyFileSystem::pwrite(int fd, const void* buffer, size_t count, off_t
     }
     return real().pwrite(fd, buffer, count, offset);
 }
-int FaultyFileSystem::fsync(int fd) { return fails("fsync") ? -1 : real().fsync(fd); }
-int FaultyFileSystem::fdatasync(int fd) { return fails("fdatasync") ? -1 : real().fdatasync(fd); }
+int FaultyFileSystem::fsync(int fd) {
+    return fails("fsync") ? -1 : real().fsync(fd);
+}
+int FaultyFileSystem::fdatasync(int fd) {
+    return fails("fdatasync") ? -1 : real().fdatasync(fd);
+}
 int FaultyFileSystem::ftruncate(int fd, off_t length) {
     return fails("ftruncate") ? -1 : real().ftruncate(fd, length);
 }

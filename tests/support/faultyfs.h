@@ -1,10 +1,10 @@
 #pragma once
 
+#include "store/filesystem.h"
+
 #include <functional>
 #include <map>
 #include <string>
-
-#include "store/filesystem.h"
 
 // The real file system, except that chosen calls fail. Calls are named after
 // the system call ("open", "pwrite", "fsync", ...) and counted from 1.
