@@ -27,7 +27,17 @@ std::string folderStatusName(const std::string& folder);
 // Follows `path` through symbolic links, and links to links, to the file at
 // their end, which need not exist. A relative target is relative to the
 // folder of its link. `end` is `path` itself when it is no link.
+//
+// A link is followed as the kernel follows it under fs.protected_symlinks,
+// whatever this machine's setting: in a folder that everyone may write but
+// only owners may clean up (sticky and writable by all, as /tmp), a link of
+// another user is followed only when that user owns the folder too. Anyone
+// could have planted it there. Refused with Cause::ForeignLink (EACCES).
 Status followLinks(FileSystem& fs, const std::string& path, std::string& end);
+
+// The refusal of a file that is not a regular one; `info` is its lstat or fstat.
+Status notRegularFile(FileOperation operation, const std::string& file, const struct stat& info,
+                      const std::string& link = {});
 
 // Makes the names in `folder` (created, renamed, removed) durable.
 Status syncFolder(FileSystem& fs, const std::string& folder);
