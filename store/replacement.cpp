@@ -196,7 +196,9 @@ Status Replacement::copyAttributes() {
 
 Status Replacement::write(const char* bytes, std::size_t count, std::int64_t offset) {
     if (!writeFully(fs_, fd_, bytes, count, offset)) {
-        return failure(FileOperation::Write, scratch_);
+        const Status status = failure(FileOperation::Write, scratch_);
+        abandon();
+        return status;
     }
     return Status::success();
 }

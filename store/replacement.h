@@ -29,6 +29,7 @@
 //          leads to the file written (another program could have swapped it),
 //          renames it over the target and syncs the folder.
 //
+// A failure of any of the three before the rename abandons the replacement.
 // A missing target is made new, with the permissions a new file gets (0666
 // less the umask). The target is the file itself: following a link to it is
 // the caller's part (followLinks), and so is choosing the scratch name, in
