@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::int64_t offset) {
@@ -26,6 +27,15 @@ ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::
 
 bool writeFully(FileSystem& fs, int fd, const char* buffer, std::size_t count,
                 std::int64_t offset) {
+    // Across the file size limit (ulimit -f) the system writes what fits, and
+    // the next write stops the program with SIGXFSZ: a torn record. Refused
+    // whole instead, with the error the system gives when the signal is ignored.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(offset) + count > limit.rlim_cur) {
+        errno = EFBIG;
+        return false;
+    }
     std::size_t done = 0;
     while (done < count) {
         const ssize_t put =

@@ -15,7 +15,9 @@
 ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::int64_t offset);
 
 // Writes all `count` bytes; false (errno set) on error. A write that makes no
-// progress at all fails with EIO.
+// progress at all fails with EIO; one that would cross the process's file size
+// limit fails with EFBIG before a byte is written, whether SIGXFSZ is ignored
+// or not.
 bool writeFully(FileSystem& fs, int fd, const char* buffer, std::size_t count, std::int64_t offset);
 
 // The folder that holds `path`: "." for a bare name.
