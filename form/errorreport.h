@@ -1,9 +1,21 @@
 #pragma once
 
-#include <string>
-
 #include "store/status.h"
 
+#include <string>
+#include <string_view>
+
 // The message shown to the user when a file operation fails: the operation,
-// the file and the system's reason, in Italian.
+// the file and the reason, in Italian. The file names in it go through
+// escapeControls.
 std::u16string errorReport(const Status& status);
+
+// `text` with its control characters written out visibly, so that a name
+// from the disk or the command line cannot break a message into lines, drive
+// a terminal or turn the text around: a line break, a carriage return and a
+// tab become \n, \r and \t; the other C0 and C1 controls and DEL \xHH; the
+// marks that change the direction of text (U+061C, U+200E, U+200F,
+// U+202A-U+202E, U+2066-U+2069), the line and paragraph separators and a
+// lone surrogate \uHHHH. A backslash becomes \\, so that what is shown reads
+// back to one text only.
+std::u16string escapeControls(std::u16string_view text);

@@ -1,12 +1,12 @@
 #include "rubrica.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-
 #include "form/contacttext.h"
 #include "form/errorreport.h"
 #include "store/uppercase.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 
 namespace {
 
@@ -146,7 +146,7 @@ void Rubrica::cmdNuovoClick() {
         return;
     }
     if (TotaleRecord == INT32_MAX) {
-        check(Status::failure(FileOperation::Write, kDataFileName, EFBIG));
+        check(Status::refusal(FileOperation::Write, kDataFileName, Cause::TooManyRecords, EFBIG));
         return;
     }
     RecordBuffer = Contatto{};
@@ -172,7 +172,7 @@ void Rubrica::cmdCancellaClick() {
     Status status;
     {
         const Busy busy(view_);
-        status = NumeroFile.removeRecord(RecordCorrente, TotaleRecord, folder_);
+        status = NumeroFile.removeRecord(RecordCorrente, TotaleRecord);
     }
     if (!check(status)) {
         return;

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::int64_t offset) {
     std::size_t done = 0;
@@ -25,6 +27,15 @@ ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::
 
 bool writeFully(FileSystem& fs, int fd, const char* buffer, std::size_t count,
                 std::int64_t offset) {
+    // Across the file size limit (ulimit -f) the system writes what fits, and
+    // the next write stops the program with SIGXFSZ: a torn record. Refused
+    // whole instead, with the error the system gives when the signal is ignored.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(offset) + count > limit.rlim_cur) {
+        errno = EFBIG;
+        return false;
+    }
     std::size_t done = 0;
     while (done < count) {
         const ssize_t put =
@@ -74,6 +85,18 @@ Status followLinks(FileSystem& fs, const std::string& path, std::string& end) {
         if (links == 40) {
             return Status::failure(FileOperation::Open, end, ELOOP, path);
         }
+        const std::string base = parentFolder(end);
+        if (info.st_uid != ::geteuid()) {
+            struct stat folder {};
+            if (fs.stat(base.c_str(), &folder) != 0) {
+                return Status::failure(FileOperation::Stat, folderStatusName(base), errno, link);
+            }
+            constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+            if ((folder.st_mode & kShared) == kShared && folder.st_uid != info.st_uid) {
+                return Status::refusal(FileOperation::Open, end, Cause::ForeignLink, EACCES, 0,
+                                       link);
+            }
+        }
         std::string target(PATH_MAX, '\0');
         const ssize_t length = fs.readlink(end.c_str(), target.data(), target.size());
         if (length < 0 || static_cast<std::size_t>(length) == target.size()) {
@@ -81,9 +104,14 @@ Status followLinks(FileSystem& fs, const std::string& path, std::string& end) {
                                    link);
         }
         target.resize(static_cast<std::size_t>(length));
-        const std::string base = parentFolder(end);
         end = target.starts_with('/') || base == "." ? target : base + "/" + target;
     }
+}
+
+Status notRegularFile(FileOperation operation, const std::string& file, const struct stat& info,
+                      const std::string& link) {
+    return Status::refusal(operation, file, Cause::NotRegularFile,
+                           S_ISDIR(info.st_mode) ? EISDIR : EINVAL, info.st_mode & S_IFMT, link);
 }
 
 Status syncFolder(FileSystem& fs, const std::string& folder) {
@@ -91,11 +119,13 @@ Status syncFolder(FileSystem& fs, const std::string& folder) {
     if (fd < 0) {
         return Status::failure(FileOperation::Open, folderStatusName(folder), errno);
     }
-    const bool synced = fs.fsync(fd) == 0;
-    const int error = errno;
-    fs.close(fd);
-    if (!synced) {
+    if (fs.fsync(fd) != 0) {
+        const int error = errno;
+        fs.close(fd);
         return Status::failure(FileOperation::Sync, folderStatusName(folder), error);
+    }
+    if (fs.close(fd) != 0) {
+        return Status::failure(FileOperation::Close, folderStatusName(folder), errno);
     }
     return Status::success();
 }

@@ -1,10 +1,10 @@
 #include "filesystem.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/xattr.h>
 #include <unistd.h>
-
-#include <cstdio>
 
 namespace {
 
@@ -25,6 +25,16 @@ public:
     int ftruncate(int fd, off_t length) override { return ::ftruncate(fd, length); }
     int fstat(int fd, struct stat* info) override { return ::fstat(fd, info); }
     int fchmod(int fd, mode_t mode) override { return ::fchmod(fd, mode); }
+    int fchown(int fd, uid_t owner, gid_t group) override { return ::fchown(fd, owner, group); }
+    ssize_t flistxattr(int fd, char* names, size_t size) override {
+        return ::flistxattr(fd, names, size);
+    }
+    ssize_t fgetxattr(int fd, const char* name, void* value, size_t size) override {
+        return ::fgetxattr(fd, name, value, size);
+    }
+    int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) override {
+        return ::fsetxattr(fd, name, value, size, flags);
+    }
     int stat(const char* path, struct stat* info) override { return ::stat(path, info); }
     int lstat(const char* path, struct stat* info) override { return ::lstat(path, info); }
     ssize_t readlink(const char* path, char* buffer, size_t size) override {

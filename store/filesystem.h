@@ -1,13 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <cstddef>
-
 // The system calls the record file makes, behind one interface so that tests
-// can fail any of them or simulate a crash. Each call has the POSIX contract:
-// -1 (or a short count) with errno set on failure.
+// can fail any of them or simulate a crash. Each call has the POSIX (and, for
+// the extended attributes, Linux) contract: -1 (or a short count) with errno
+// set on failure.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -21,6 +21,10 @@ public:
     virtual int ftruncate(int fd, off_t length) = 0;
     virtual int fstat(int fd, struct stat* info) = 0;
     virtual int fchmod(int fd, mode_t mode) = 0;
+    virtual int fchown(int fd, uid_t owner, gid_t group) = 0;
+    virtual ssize_t flistxattr(int fd, char* names, size_t size) = 0;
+    virtual ssize_t fgetxattr(int fd, const char* name, void* value, size_t size) = 0;
+    virtual int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) = 0;
     virtual int stat(const char* path, struct stat* info) = 0;
     virtual int lstat(const char* path, struct stat* info) = 0;
     virtual ssize_t readlink(const char* path, char* buffer, size_t size) = 0;

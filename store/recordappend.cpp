@@ -18,7 +18,7 @@ constexpr std::size_t kBlockBytes = kBlockRecords * kLunghezzaRecord;
 RecordAppend::~RecordAppend() {
     rollback();
     if (book_ >= 0) {
-        fs_.close(book_); // read only: nothing to lose
+        fs_.close(book_); // never written: nothing to lose
     }
 }
 
@@ -34,14 +34,10 @@ Status RecordAppend::fail(const Status& status) {
 Status RecordAppend::open(const PhoneBookFiles& files, FolderLock& folder) {
     files_ = files;
     folder_ = &folder;
-    book_ = fs_.open(files_.data.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (book_ < 0 && errno == ENOENT && files_.link.empty()) {
-        book_ = fs_.open(files_.data.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        created_ = book_ >= 0;
-    }
-    if (book_ < 0) {
-        finished_ = true;
-        return failure(FileOperation::Open);
+    struct stat info {};
+    if (Status status = openPhoneBook(fs_, files_, book_, created_, info); !status.ok()) {
+        // A file it created is removed again.
+        return fail(status);
     }
     // A phone book made here is on the disk as an empty file, as the window
     // leaves it, so that the scratch file is never taken for an orphan.
@@ -50,29 +46,15 @@ Status RecordAppend::open(const PhoneBookFiles& files, FolderLock& folder) {
             return fail(status);
         }
     }
-    struct stat info {};
-    if (fs_.fstat(book_, &info) != 0) {
-        return fail(failure(FileOperation::Stat));
-    }
     oldLength_ = info.st_size;
     if (Status status = countRecords(oldLength_, totalBefore_); !status.ok()) {
         return fail(status);
     }
     // An empty file has no record on the disk, though the window shows one.
     base_ = oldLength_ == 0 ? 0 : totalBefore_;
-
-    const char* scratch = files_.scratch.c_str();
-    if (fs_.unlink(scratch) != 0 && errno != ENOENT) {
-        return fail(Status::failure(FileOperation::Remove, files_.scratch, errno));
-    }
-    scratch_ = fs_.open(scratch, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (scratch_ < 0) {
-        return fail(Status::failure(FileOperation::Open, files_.scratch, errno));
-    }
-    scratchMade_ = true;
-    // The copy takes the data file's permissions before it takes its name.
-    if (fs_.fchmod(scratch_, info.st_mode & 07777) != 0) {
-        return fail(Status::failure(FileOperation::Chmod, files_.scratch, errno));
+    // Over the file itself, so that a link stays a link.
+    if (Status status = copy_.begin(files_.data, files_.scratch, files_.link); !status.ok()) {
+        return fail(status);
     }
     if (Status status = copyBook(); !status.ok()) {
         return fail(status);
@@ -96,8 +78,8 @@ Status RecordAppend::copyBook() {
             errno = EIO;
             return failure(FileOperation::Read);
         }
-        if (!writeFully(fs_, scratch_, buffer.data(), count, offset)) {
-            return Status::failure(FileOperation::Write, files_.scratch, errno);
+        if (Status status = copy_.write(buffer.data(), count, offset); !status.ok()) {
+            return status;
         }
         offset += static_cast<std::int64_t>(count);
     }
@@ -108,8 +90,8 @@ Status RecordAppend::copyBook() {
 }
 
 Status RecordAppend::flush() {
-    if (!writeFully(fs_, scratch_, block_.data(), block_.size(), next_)) {
-        return fail(Status::failure(FileOperation::Write, files_.scratch, errno));
+    if (Status status = copy_.write(block_.data(), block_.size(), next_); !status.ok()) {
+        return fail(status);
     }
     next_ += static_cast<std::int64_t>(block_.size());
     block_.clear();
@@ -122,8 +104,8 @@ Status RecordAppend::add(const Contatto& record) {
         return failure(FileOperation::Write);
     }
     if (base_ + added_ == INT32_MAX) {
-        errno = EFBIG;
-        return fail(failure(FileOperation::Write));
+        return fail(Status::refusal(FileOperation::Write, files_.data, Cause::TooManyRecords, EFBIG,
+                                    0, files_.link));
     }
     const std::size_t at = block_.size();
     block_.resize(at + kLunghezzaRecord);
@@ -145,24 +127,18 @@ Status RecordAppend::commit() {
     if (Status status = flush(); !status.ok()) {
         return status;
     }
-    if (fs_.fsync(scratch_) != 0) {
-        return fail(Status::failure(FileOperation::Sync, files_.scratch, errno));
-    }
-    const int copy = scratch_;
-    scratch_ = -1;
-    if (fs_.close(copy) != 0) {
-        return fail(Status::failure(FileOperation::Close, files_.scratch, errno));
-    }
-    // The commit point: over the file itself, so that a link stays a link.
-    if (fs_.rename(files_.scratch.c_str(), files_.data.c_str()) != 0) {
-        Status status = Status::failure(FileOperation::Rename, files_.scratch, errno);
-        status.to = files_.data;
+    // The commit point.
+    Status status = copy_.commit();
+    if (!copy_.renamed()) {
         return fail(status);
     }
-    scratchMade_ = false; // it is the data file now
     finished_ = true;
     committed_ = true;
-    return folder_->sync();
+    // The copy's descriptor reaches the data file now; it was synced.
+    if (fs_.close(copy_.release()) != 0 && status.ok()) {
+        return failure(FileOperation::Close);
+    }
+    return status; // the folder's sync
 }
 
 void RecordAppend::rollback() {
@@ -172,13 +148,7 @@ void RecordAppend::rollback() {
     finished_ = true;
     block_.clear();
     const int error = errno;
-    if (scratch_ >= 0) {
-        fs_.close(scratch_);
-        scratch_ = -1;
-    }
-    if (scratchMade_) {
-        fs_.unlink(files_.scratch.c_str());
-    }
+    copy_.abandon();
     if (created_) {
         fs_.close(book_);
         book_ = -1;

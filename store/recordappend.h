@@ -3,6 +3,7 @@
 #include "contatto.h"
 #include "filesystem.h"
 #include "recordfile.h"
+#include "replacement.h"
 #include "status.h"
 
 #include <cstdint>
@@ -14,24 +15,25 @@
 // The batch starts right after the last record the window counts: the few
 // bytes of a torn tail beyond it are dropped, as "Nuovo" would overwrite them,
 // and a partial last record the window does count is completed with spaces.
-// The book is copied to the scratch file of a deletion, the records go after
-// it in large blocks as they come (memory stays the size of one block), and
-// commit() syncs the copy and renames it over the data file: until that
-// rename the data file is untouched, and after it the whole batch is there.
+// The book is copied to the scratch file of a deletion (see Replacement), the
+// records go after it in large blocks as they come (memory stays the size of
+// one block), and commit() syncs the copy and renames it over the data file:
+// until that rename the data file is untouched, and after it the whole batch
+// is there.
 //
 // A failure, or the caller's own decision, before the commit removes the
 // scratch file, and removes again a data file that open() created. A batch
 // neither committed nor rolled back is rolled back when the object goes.
 class RecordAppend {
 public:
-    explicit RecordAppend(FileSystem& fs) : fs_(fs) {}
+    explicit RecordAppend(FileSystem& fs) : fs_(fs), copy_(fs) {}
     ~RecordAppend();
     RecordAppend(const RecordAppend&) = delete;
     RecordAppend& operator=(const RecordAppend&) = delete;
 
-    // Opens the data file as the window does (a missing one is created empty,
-    // but nothing at the far end of a link that leads nowhere) and copies it
-    // to the scratch file. `folder` holds the lock and must outlive this object.
+    // Opens the data file as the window does (openPhoneBook: a book the user
+    // may not write is refused, a missing one created empty) and copies it to
+    // the scratch file. `folder` holds the lock and must outlive this object.
     Status open(const PhoneBookFiles& files, FolderLock& folder);
 
     // Adds a record to the batch. On failure the batch has been rolled back.
@@ -64,9 +66,8 @@ private:
     FileSystem& fs_;
     FolderLock* folder_ = nullptr;
     PhoneBookFiles files_;
-    int book_ = -1;    // the data file, read only
-    int scratch_ = -1; // the copy that becomes it
-    bool scratchMade_ = false;
+    int book_ = -1;    // the data file, only read
+    Replacement copy_; // the copy that becomes it
     bool created_ = false;
     bool finished_ = false; // committed or rolled back
     bool committed_ = false;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -19,8 +20,9 @@ namespace {
 constexpr std::size_t kCopyBlock = std::size_t{128} << 10;
 constexpr std::int32_t kSearchBlockRecords = 4096;
 
-std::int64_t recordOffset(std::int32_t n) {
-    return static_cast<std::int64_t>(n - 1) * kLunghezzaRecord;
+// 64-bit throughout: record INT32_MAX + 1 is where a copy of the whole file ends.
+std::int64_t recordOffset(std::int64_t n) {
+    return (n - 1) * kLunghezzaRecord;
 }
 
 Status renameFailure(const std::string& from, const std::string& to) {
@@ -52,7 +54,7 @@ Status countRecords(std::int64_t length, std::int32_t& count) {
     // Nearest integer with ties to even: the default rounding mode.
     const double rounded = std::nearbyint(static_cast<double>(length) / kLunghezzaRecord);
     if (rounded > INT32_MAX) {
-        return Status::failure(FileOperation::Stat, kDataFileName, EFBIG);
+        return Status::refusal(FileOperation::Stat, kDataFileName, Cause::TooManyRecords, EFBIG);
     }
     count = rounded == 0 ? 1 : static_cast<std::int32_t>(rounded);
     return Status::success();
@@ -87,17 +89,24 @@ Status FolderLock::sync() {
 
 Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder, const PhoneBookFiles& files) {
     struct stat info {};
-    if (fs.stat(files.data.c_str(), &info) == 0) {
+    if (fs.lstat(files.data.c_str(), &info) == 0) {
         return Status::success();
     }
     if (errno != ENOENT) {
         return Status::failure(FileOperation::Stat, files.data, errno, files.link);
     }
-    if (fs.stat(files.scratch.c_str(), &info) != 0) {
+    if (fs.lstat(files.scratch.c_str(), &info) != 0) {
         if (errno == ENOENT) {
             return Status::success();
         }
         return Status::failure(FileOperation::Stat, files.scratch, errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return notRegularFile(FileOperation::Adopt, files.scratch, info);
+    }
+    if (info.st_uid != ::geteuid()) {
+        return Status::refusal(FileOperation::Adopt, files.scratch, Cause::ForeignFile, EACCES,
+                               static_cast<std::int64_t>(info.st_uid));
     }
     if (fs.rename(files.scratch.c_str(), files.data.c_str()) != 0) {
         return renameFailure(files.scratch, files.data);
@@ -116,21 +125,49 @@ Status RecordFile::failure(FileOperation operation) const {
     return Status::failure(operation, files_.data, errno, files_.link);
 }
 
-Status RecordFile::open(const PhoneBookFiles& files) {
-    files_ = files;
-    created_ = false;
-    fd_ = fs_.open(files_.data.c_str(), O_RDWR | O_CLOEXEC, 0);
-    // A link that leads nowhere is a failure to open, not a new phone book.
-    if (fd_ < 0 && errno == ENOENT && files_.link.empty()) {
-        fd_ = fs_.open(files_.data.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        created_ = fd_ >= 0;
+Status openPhoneBook(FileSystem& fs, const PhoneBookFiles& files, int& fd, bool& created,
+                     struct stat& info) {
+    const char* name = files.data.c_str();
+    const auto failure = [&files](FileOperation operation) {
+        return Status::failure(operation, files.data, errno, files.link);
+    };
+    created = false;
+    // A pipe or a device is not opened at all: opening may be all it takes
+    // to set it going.
+    if (fs.lstat(name, &info) == 0) {
+        if (!S_ISREG(info.st_mode)) {
+            return notRegularFile(FileOperation::Open, files.data, info, files.link);
+        }
+    } else if (errno != ENOENT) {
+        return failure(FileOperation::Stat);
     }
-    if (fd_ < 0) {
+    // Never through a link put there since it was followed; a pipe put there
+    // answers at once.
+    fd = fs.open(name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+    // A link that leads nowhere is a failure to open, not a new phone book.
+    if (fd < 0 && errno == ENOENT && files.link.empty()) {
+        fd = fs.open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        created = fd >= 0;
+    }
+    if (fd < 0) {
         return failure(FileOperation::Open);
     }
-    struct stat info {};
-    if (fs_.fstat(fd_, &info) != 0) {
+    if (fs.fstat(fd, &info) != 0) {
         return failure(FileOperation::Stat);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        fs.close(fd);
+        fd = -1;
+        return notRegularFile(FileOperation::Open, files.data, info, files.link);
+    }
+    return Status::success();
+}
+
+Status RecordFile::open(const PhoneBookFiles& files) {
+    files_ = files;
+    struct stat info {};
+    if (Status status = openPhoneBook(fs_, files_, fd_, created_, info); !status.ok()) {
+        return status;
     }
     length_ = info.st_size;
     return Status::success();
@@ -173,8 +210,8 @@ Status RecordFile::write(std::int32_t n, const Contatto& record) {
     encodeRecord(record, bytes.data() + (offset - start));
 
     // What the write replaces, so that a failed write can be undone.
-    std::string old(static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(end, length_) - start)),
-                    ' ');
+    std::string old(
+        static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(end, length_) - start)), ' ');
     if (!old.empty() && readFully(fs_, fd_, old.data(), old.size(), start) < 0) {
         return failure(FileOperation::Read);
     }
@@ -198,7 +235,7 @@ Status RecordFile::write(std::int32_t n, const Contatto& record) {
     return Status::success();
 }
 
-Status RecordFile::copyWithout(int target, std::int32_t n, std::int32_t total) {
+Status RecordFile::copyWithout(Replacement& copy, std::int32_t n, std::int32_t total) {
     const std::int64_t bytes = recordOffset(total);
     std::vector<char> buffer(static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, bytes)));
     std::int64_t written = 0;
@@ -209,8 +246,8 @@ Status RecordFile::copyWithout(int target, std::int32_t n, std::int32_t total) {
             if (Status status = readBlock(buffer.data(), offset, count); !status.ok()) {
                 return status;
             }
-            if (!writeFully(fs_, target, buffer.data(), count, written)) {
-                return Status::failure(FileOperation::Write, files_.scratch, errno);
+            if (Status status = copy.write(buffer.data(), count, written); !status.ok()) {
+                return status;
             }
             offset += static_cast<std::int64_t>(count);
             written += static_cast<std::int64_t>(count);
@@ -220,54 +257,30 @@ Status RecordFile::copyWithout(int target, std::int32_t n, std::int32_t total) {
     if (Status status = copyRange(0, recordOffset(n)); !status.ok()) {
         return status;
     }
-    return copyRange(recordOffset(n + 1), recordOffset(total + 1));
+    return copyRange(recordOffset(std::int64_t{n} + 1), recordOffset(std::int64_t{total} + 1));
 }
 
-Status RecordFile::removeRecord(std::int32_t n, std::int32_t total, FolderLock& folder) {
-    const char* scratchName = files_.scratch.c_str();
-    if (fs_.unlink(scratchName) != 0 && errno != ENOENT) {
-        return Status::failure(FileOperation::Remove, files_.scratch, errno);
+Status RecordFile::removeRecord(std::int32_t n, std::int32_t total) {
+    // Over the file itself: a link to it stays a link.
+    Replacement copy(fs_);
+    Status status = copy.begin(files_.data, files_.scratch, files_.link);
+    if (status.ok()) {
+        status = copyWithout(copy, n, total);
     }
-    const int scratch = fs_.open(scratchName, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (scratch < 0) {
-        return Status::failure(FileOperation::Open, files_.scratch, errno);
+    if (status.ok()) {
+        status = copy.commit();
     }
-
-    const auto prepare = [&]() {
-        // The copy takes the data file's permissions before it takes its name.
-        struct stat info {};
-        if (fs_.fstat(fd_, &info) != 0) {
-            return failure(FileOperation::Stat);
-        }
-        if (fs_.fchmod(scratch, info.st_mode & 07777) != 0) {
-            return Status::failure(FileOperation::Chmod, files_.scratch, errno);
-        }
-        if (Status status = copyWithout(scratch, n, total); !status.ok()) {
-            return status;
-        }
-        if (fs_.fsync(scratch) != 0) {
-            return Status::failure(FileOperation::Sync, files_.scratch, errno);
-        }
-        // Over the file itself: a link to it stays a link.
-        if (fs_.rename(scratchName, files_.data.c_str()) != 0) {
-            return renameFailure(files_.scratch, files_.data);
-        }
-        return Status::success();
-    };
-    if (Status status = prepare(); !status.ok()) {
-        fs_.close(scratch);
-        fs_.unlink(scratchName);
-        return status;
+    if (!copy.renamed()) {
+        return status; // the scratch file is gone, the data file as it was
     }
-
     // Committed: the scratch file's descriptor now reaches the data file.
     const int old = fd_;
-    fd_ = scratch;
+    fd_ = copy.release();
     length_ = recordOffset(total);
     if (fs_.close(old) != 0) {
         return failure(FileOperation::Close);
     }
-    return folder.sync();
+    return status; // the folder's sync
 }
 
 Status RecordFile::find(Campo field, std::u16string_view key, std::int32_t total,
@@ -302,7 +315,8 @@ Status RecordFile::find(Campo field, std::u16string_view key, std::int32_t total
             return false;
         }
         for (int i = 0; i < length; ++i) {
-            if (upper[static_cast<unsigned char>(bytes[begin + i])] != key[static_cast<std::size_t>(i)]) {
+            if (upper[static_cast<unsigned char>(bytes[begin + i])] !=
+                key[static_cast<std::size_t>(i)]) {
                 return false;
             }
         }
@@ -316,15 +330,18 @@ Status RecordFile::find(Campo field, std::u16string_view key, std::int32_t total
 
     std::vector<char> buffer(static_cast<std::size_t>(std::min(kSearchBlockRecords, last)) *
                              kLunghezzaRecord);
-    for (std::int32_t first = 1; first <= last; first += kSearchBlockRecords) {
-        const std::int32_t count = std::min(kSearchBlockRecords, last - first + 1);
+    // 64-bit: the block after the one that holds record INT32_MAX starts beyond it.
+    for (std::int64_t first = 1; first <= last; first += kSearchBlockRecords) {
+        const auto count = static_cast<std::int32_t>(
+            std::min<std::int64_t>(kSearchBlockRecords, last - first + 1));
         const auto bytes = static_cast<std::size_t>(count) * kLunghezzaRecord;
         if (Status status = readBlock(buffer.data(), recordOffset(first), bytes); !status.ok()) {
             return status;
         }
         for (std::int32_t i = 0; i < count; ++i) {
-            if (matches(buffer.data() + static_cast<std::ptrdiff_t>(i) * kLunghezzaRecord + offset)) {
-                found = first + i;
+            if (matches(buffer.data() + static_cast<std::ptrdiff_t>(i) * kLunghezzaRecord +
+                        offset)) {
+                found = static_cast<std::int32_t>(first + i);
                 return Status::success();
             }
         }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "contatto.h"
+#include "filesystem.h"
+#include "replacement.h"
+#include "status.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "contatto.h"
-#include "filesystem.h"
-#include "status.h"
 
 inline constexpr const char* kDataFileName = "Chiamoro.DAT";
 inline constexpr const char* kScratchFileName = "Chiamoro.TMP";
@@ -36,7 +37,7 @@ Status countRecords(std::int64_t length, std::int32_t& count);
 // An exclusive lock on the folder that holds the data file, kept for the whole
 // run: one program per phone book. The folder is never replaced, unlike the
 // data file, and locking it adds no file. Its descriptor also serves to make a
-// rename durable.
+// new name in it durable.
 class FolderLock {
 public:
     explicit FolderLock(FileSystem& fs) : fs_(fs) {}
@@ -55,9 +56,21 @@ private:
 };
 
 // If the data file is missing but a scratch file is there (a deletion
-// interrupted by an older program), the scratch file becomes the data file.
+// interrupted by an older program), the scratch file becomes the data file:
+// only if it is a regular file of the user's own (anyone could have left a
+// file, or a link, under that name in a folder others may write). Anything
+// else there is reported (Cause::NotRegularFile or Cause::ForeignFile) and
+// left alone, and nothing is created.
 Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder,
                                 const PhoneBookFiles& files = {});
+
+// Opens the data file as the window does, for reading and writing: a missing
+// one is created empty (`created`), but nothing at the far end of a link that
+// leads nowhere, and only a regular file is opened at all. A file the user may
+// not write is thus refused by the system (EACCES; not for root, whom the
+// permission bits do not stop). `info` is the open file's fstat.
+Status openPhoneBook(FileSystem& fs, const PhoneBookFiles& files, int& fd, bool& created,
+                     struct stat& info);
 
 // A file of fixed 180-byte records, opened by relative name. Every write is on
 // the disk when it returns.
@@ -68,8 +81,7 @@ public:
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    // Opens for reading and writing, creating an empty file if none exists;
-    // but nothing is created at the far end of a link that leads nowhere.
+    // Opens the data file with openPhoneBook.
     Status open(const PhoneBookFiles& files);
     // A file of the current folder, under its own name.
     Status open(const std::string& name) {
@@ -94,20 +106,19 @@ public:
     // replaced are put back and an append is cut back to the previous length.
     Status write(std::int32_t n, const Contatto& record);
 
-    // Rewrites the file without record `n` of `total`, through the scratch file:
-    // stale scratch file removed, the other records copied (each 180 bytes, in
-    // order), the copy synced, then renamed over the data file and the folder
-    // synced. The rename is the commit point: on any failure before it the
-    // scratch file is removed and the data file is left untouched. Afterwards
-    // this object refers to the new file.
-    Status removeRecord(std::int32_t n, std::int32_t total, FolderLock& folder);
+    // Rewrites the file without record `n` of `total` through the scratch file
+    // (see Replacement): the other records copied, each 180 bytes, in order,
+    // the copy synced and renamed over the data file. The rename is the commit
+    // point: on any failure before it the scratch file is removed and the data
+    // file is left untouched. Afterwards this object refers to the new file.
+    Status removeRecord(std::int32_t n, std::int32_t total);
 
     // The first record among 1..total whose field, trimmed of spaces and
     // upper-cased, equals `key` exactly; 0 if none. `key` is already upper-case.
     Status find(Campo field, std::u16string_view key, std::int32_t total, std::int32_t& found);
 
 private:
-    Status copyWithout(int target, std::int32_t n, std::int32_t total);
+    Status copyWithout(Replacement& copy, std::int32_t n, std::int32_t total);
     Status readBlock(char* buffer, std::int64_t offset, std::size_t count);
     Status failure(FileOperation operation) const; // on the data file, with errno
 

@@ -1,10 +1,10 @@
 #include "crashfs.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,7 +17,7 @@ std::string parentOf(const std::string& path) {
 
 CrashFileSystem::CrashFileSystem(const Image& disk, const Links& links) : links_(links) {
     for (const auto& [name, bytes] : disk) {
-        auto inode = std::make_shared<Inode>();
+        auto inode = newInode();
         inode->data = inode->durable = bytes;
         names_[name] = inode;
     }
@@ -48,6 +48,35 @@ CrashFileSystem::Image CrashFileSystem::image() const {
     return crashed_ ? afterCrash_ : snapshot(true);
 }
 
+std::shared_ptr<CrashFileSystem::Inode> CrashFileSystem::newInode() {
+    auto inode = std::make_shared<Inode>();
+    inode->number = nextInode_++;
+    return inode;
+}
+
+void CrashFileSystem::describe(const Inode& inode, struct stat* info) {
+    *info = {};
+    info->st_dev = 1;
+    info->st_ino = inode.number;
+    info->st_nlink = 1;
+    info->st_uid = ::geteuid();
+    info->st_gid = ::getegid();
+    info->st_size = static_cast<off_t>(inode.data.size());
+    info->st_mode = S_IFREG | inode.mode;
+}
+
+bool CrashFileSystem::isFolder(const std::string& path) const {
+    // The current folder, and the folders that hold a file or a link's target.
+    bool known = path == ".";
+    for (const auto& [name, inode] : names_) {
+        known = known || parentOf(name) == path;
+    }
+    for (const auto& [link, target] : links_) {
+        known = known || parentOf(target) == path;
+    }
+    return known;
+}
+
 std::string CrashFileSystem::resolve(const std::string& path) const {
     std::string end = path;
     for (auto it = links_.find(end); it != links_.end(); it = links_.find(end)) {
@@ -70,15 +99,7 @@ int CrashFileSystem::open(const char* path, int flags, mode_t mode) {
         return -1;
     }
     if ((flags & O_DIRECTORY) != 0) {
-        // The current folder, and the folders that hold a file or a link's target.
-        bool known = std::strcmp(path, ".") == 0;
-        for (const auto& [name, inode] : names_) {
-            known = known || parentOf(name) == path;
-        }
-        for (const auto& [link, target] : links_) {
-            known = known || parentOf(target) == path;
-        }
-        if (!known) {
+        if (!isFolder(path)) {
             errno = ENOENT;
             return -1;
         }
@@ -100,7 +121,7 @@ int CrashFileSystem::open(const char* path, int flags, mode_t mode) {
             errno = ENOENT;
             return -1;
         }
-        auto inode = std::make_shared<Inode>();
+        auto inode = newInode();
         inode->mode = mode & 0777;
         it = names_.emplace(name, inode).first;
     }
@@ -180,7 +201,9 @@ int CrashFileSystem::fsync(int fd) {
     return 0;
 }
 
-int CrashFileSystem::fdatasync(int fd) { return fsync(fd); }
+int CrashFileSystem::fdatasync(int fd) {
+    return fsync(fd);
+}
 
 int CrashFileSystem::ftruncate(int fd, off_t length) {
     if (dead()) {
@@ -202,9 +225,7 @@ int CrashFileSystem::fstat(int fd, struct stat* info) {
     if (inode == nullptr) {
         return -1;
     }
-    *info = {};
-    info->st_size = static_cast<off_t>(inode->data.size());
-    info->st_mode = S_IFREG | inode->mode;
+    describe(*inode, info);
     return 0;
 }
 
@@ -220,6 +241,69 @@ int CrashFileSystem::fchmod(int fd, mode_t mode) {
     return 0;
 }
 
+int CrashFileSystem::fchown(int fd, uid_t, gid_t) {
+    if (dead()) {
+        return -1;
+    }
+    return file(fd) == nullptr ? -1 : 0; // to the user's own owner and group: nothing changes
+}
+
+ssize_t CrashFileSystem::flistxattr(int fd, char* names, size_t size) {
+    if (dead()) {
+        return -1;
+    }
+    const Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    std::string list;
+    for (const auto& [name, value] : inode->attributes) {
+        list += name + '\0';
+    }
+    if (size == 0) {
+        return static_cast<ssize_t>(list.size());
+    }
+    if (size < list.size()) {
+        errno = ERANGE;
+        return -1;
+    }
+    std::memcpy(names, list.data(), list.size());
+    return static_cast<ssize_t>(list.size());
+}
+
+ssize_t CrashFileSystem::fgetxattr(int fd, const char* name, void* value, size_t size) {
+    if (dead()) {
+        return -1;
+    }
+    const Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    const auto it = inode->attributes.find(name);
+    if (it == inode->attributes.end()) {
+        errno = ENODATA;
+        return -1;
+    }
+    if (size != 0 && size < it->second.size()) {
+        errno = ERANGE;
+        return -1;
+    }
+    std::memcpy(value, it->second.data(), std::min(size, it->second.size()));
+    return static_cast<ssize_t>(it->second.size());
+}
+
+int CrashFileSystem::fsetxattr(int fd, const char* name, const void* value, size_t size, int) {
+    if (dead()) {
+        return -1;
+    }
+    Inode* inode = file(fd);
+    if (inode == nullptr) {
+        return -1;
+    }
+    inode->attributes[name].assign(static_cast<const char*>(value), size);
+    return 0;
+}
+
 int CrashFileSystem::lstat(const char* path, struct stat* info) {
     if (links_.count(path) != 0) {
         if (dead()) {
@@ -227,6 +311,7 @@ int CrashFileSystem::lstat(const char* path, struct stat* info) {
         }
         *info = {};
         info->st_mode = S_IFLNK | 0777;
+        info->st_uid = ::geteuid();
         return 0;
     }
     return stat(path, info);
@@ -252,12 +337,16 @@ int CrashFileSystem::stat(const char* path, struct stat* info) {
     }
     const auto it = names_.find(resolve(path));
     if (it == names_.end()) {
+        if (isFolder(path)) {
+            *info = {};
+            info->st_mode = S_IFDIR | 0755;
+            info->st_uid = ::geteuid();
+            return 0;
+        }
         errno = ENOENT;
         return -1;
     }
-    *info = {};
-    info->st_size = static_cast<off_t>(it->second->data.size());
-    info->st_mode = S_IFREG | it->second->mode;
+    describe(*it->second, info);
     return 0;
 }
 
@@ -287,4 +376,6 @@ int CrashFileSystem::rename(const char* from, const char* to) {
     return 0;
 }
 
-int CrashFileSystem::flock(int, int) { return dead() ? -1 : 0; }
+int CrashFileSystem::flock(int, int) {
+    return dead() ? -1 : 0;
+}

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "store/filesystem.h"
+
 #include <map>
 #include <memory>
 #include <string>
 
-#include "store/filesystem.h"
-
 // Folders in memory that remember what has reached the disk. A file's bytes
 // are durable once the file is synced; a name (created, renamed, removed) once
 // its folder is synced. Files are named by their path ("Chiamoro.DAT",
-// "altrove/rubrica.dat"); symbolic links are fixed and always durable. At the
+// "altrove/rubrica.dat"); symbolic links are fixed and always durable. Files,
+// links and folders belong to the user, and every file has one name. At the
 // chosen call the process "dies": that call and every later one fail, and
 // image() holds what a restart would find.
 class CrashFileSystem : public FileSystem {
@@ -41,6 +42,10 @@ public:
     int ftruncate(int fd, off_t length) override;
     int fstat(int fd, struct stat* info) override;
     int fchmod(int fd, mode_t mode) override;
+    int fchown(int fd, uid_t owner, gid_t group) override;
+    ssize_t flistxattr(int fd, char* names, size_t size) override;
+    ssize_t fgetxattr(int fd, const char* name, void* value, size_t size) override;
+    int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) override;
     int stat(const char* path, struct stat* info) override;
     int lstat(const char* path, struct stat* info) override;
     ssize_t readlink(const char* path, char* buffer, size_t size) override;
@@ -53,6 +58,8 @@ private:
         std::string data;
         std::string durable;
         mode_t mode = 0644;
+        ino_t number = 0;
+        std::map<std::string, std::string> attributes; // extended, kept like the mode
     };
     using Names = std::map<std::string, std::shared_ptr<Inode>>;
 
@@ -61,6 +68,9 @@ private:
     Image snapshot(bool keepUnsynced) const;
 
     std::string resolve(const std::string& path) const; // through the links
+    bool isFolder(const std::string& path) const;
+    std::shared_ptr<Inode> newInode();
+    static void describe(const Inode& inode, struct stat* info);
 
     Names names_;
     Names durableNames_;
@@ -68,6 +78,7 @@ private:
     std::map<int, std::shared_ptr<Inode>> fds_;
     std::map<int, std::string> folderFds_;
     int nextFd_ = 3;
+    ino_t nextInode_ = 1;
     int calls_ = 0;
     int crashAt_ = 0;
     bool keepUnsynced_ = false;

@@ -29,7 +29,9 @@ bool FaultyFileSystem::fails(const std::string& call) {
 }
 
 namespace {
-FileSystem& real() { return posixFileSystem(); }
+FileSystem& real() {
+    return posixFileSystem();
+}
 } // namespace
 
 int FaultyFileSystem::open(const char* path, int flags, mode_t mode) {
@@ -50,8 +52,8 @@ ssize_t FaultyFileSystem::pwrite(int fd, const void* buffer, size_t count, off_t
         return -1;
     }
     struct stat info {};
-    const bool extends = real().fstat(fd, &info) == 0 &&
-                         offset + static_cast<off_t>(count) > info.st_size;
+    const bool extends =
+        real().fstat(fd, &info) == 0 && offset + static_cast<off_t>(count) > info.st_size;
     if (diskFullAt_ > 0 && calls_ >= diskFullAt_ && extends) {
         if (diskFull_) {
             if (firstFailure_.empty()) {
@@ -68,8 +70,12 @@ ssize_t FaultyFileSystem::pwrite(int fd, const void* buffer, size_t count, off_t
     }
     return real().pwrite(fd, buffer, count, offset);
 }
-int FaultyFileSystem::fsync(int fd) { return fails("fsync") ? -1 : real().fsync(fd); }
-int FaultyFileSystem::fdatasync(int fd) { return fails("fdatasync") ? -1 : real().fdatasync(fd); }
+int FaultyFileSystem::fsync(int fd) {
+    return fails("fsync") ? -1 : real().fsync(fd);
+}
+int FaultyFileSystem::fdatasync(int fd) {
+    return fails("fdatasync") ? -1 : real().fdatasync(fd);
+}
 int FaultyFileSystem::ftruncate(int fd, off_t length) {
     return fails("ftruncate") ? -1 : real().ftruncate(fd, length);
 }
@@ -79,11 +85,36 @@ int FaultyFileSystem::fstat(int fd, struct stat* info) {
 int FaultyFileSystem::fchmod(int fd, mode_t mode) {
     return fails("fchmod") ? -1 : real().fchmod(fd, mode);
 }
+int FaultyFileSystem::fchown(int fd, uid_t owner, gid_t group) {
+    return fails("fchown") ? -1 : real().fchown(fd, owner, group);
+}
+ssize_t FaultyFileSystem::flistxattr(int fd, char* names, size_t size) {
+    return fails("flistxattr") ? -1 : real().flistxattr(fd, names, size);
+}
+ssize_t FaultyFileSystem::fgetxattr(int fd, const char* name, void* value, size_t size) {
+    return fails("fgetxattr") ? -1 : real().fgetxattr(fd, name, value, size);
+}
+int FaultyFileSystem::fsetxattr(int fd, const char* name, const void* value, size_t size,
+                                int flags) {
+    return fails("fsetxattr") ? -1 : real().fsetxattr(fd, name, value, size, flags);
+}
 int FaultyFileSystem::stat(const char* path, struct stat* info) {
-    return fails("stat") ? -1 : real().stat(path, info);
+    if (fails("stat") || real().stat(path, info) != 0) {
+        return -1;
+    }
+    if (alterStat_) {
+        alterStat_(path, *info);
+    }
+    return 0;
 }
 int FaultyFileSystem::lstat(const char* path, struct stat* info) {
-    return fails("lstat") ? -1 : real().lstat(path, info);
+    if (fails("lstat") || real().lstat(path, info) != 0) {
+        return -1;
+    }
+    if (alterStat_) {
+        alterStat_(path, *info);
+    }
+    return 0;
 }
 ssize_t FaultyFileSystem::readlink(const char* path, char* buffer, size_t size) {
     return fails("readlink") ? -1 : real().readlink(path, buffer, size);

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "store/filesystem.h"
+
 #include <functional>
 #include <map>
 #include <string>
-
-#include "store/filesystem.h"
 
 // The real file system, except that chosen calls fail. Calls are named after
 // the system call ("open", "pwrite", "fsync", ...) and counted from 1.
@@ -25,6 +25,10 @@ public:
     void diskFullAtCall(int n) { diskFullAt_ = n; }
     // Runs `hook` with the call's name before every call.
     void beforeEachCall(std::function<void(const std::string&)> hook) { hook_ = std::move(hook); }
+    // Lets `alter` change what stat and lstat answer for a path: owners and
+    // folders of other users without any other user on the machine.
+    using StatHook = std::function<void(const std::string& path, struct stat& info)>;
+    void alterStat(StatHook alter) { alterStat_ = std::move(alter); }
 
     int count(const std::string& call) const {
         const auto it = counts_.find(call);
@@ -43,6 +47,10 @@ public:
     int ftruncate(int fd, off_t length) override;
     int fstat(int fd, struct stat* info) override;
     int fchmod(int fd, mode_t mode) override;
+    int fchown(int fd, uid_t owner, gid_t group) override;
+    ssize_t flistxattr(int fd, char* names, size_t size) override;
+    ssize_t fgetxattr(int fd, const char* name, void* value, size_t size) override;
+    int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) override;
     int stat(const char* path, struct stat* info) override;
     int lstat(const char* path, struct stat* info) override;
     ssize_t readlink(const char* path, char* buffer, size_t size) override;
@@ -64,6 +72,7 @@ private:
     int calls_ = 0;
     std::string firstFailure_;
     std::function<void(const std::string&)> hook_;
+    StatHook alterStat_;
     std::map<std::string, Rule> rules_;
     std::map<std::string, int> counts_;
     std::pair<int, std::size_t> shortWrite_{0, 0};
