@@ -4,22 +4,66 @@
 #include "exchange/vcard.h"
 #include "form/errorreport.h"
 #include "store/contatto.h"
+#include "store/replacement.h"
 
 #include <QFile>
 #include <QStringList>
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kFailure = 1;
 
+// A text from a file or a file's name, as it is safe to print: its control
+// characters written out.
+QString visible(const QString& text) {
+    return QString::fromStdU16String(escapeControls(text.toStdU16String()));
+}
+
 QString quotedName(const QString& file) {
-    return QStringLiteral("\"") + file + QStringLiteral("\"");
+    return QStringLiteral("\"") + visible(file) + QStringLiteral("\"");
 }
 
 // "1 contatto", "3 contatti".
 QString counted(std::int64_t n, const char* one, const char* many) {
     return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(n == 1 ? one : many);
+}
+
+// Ctrl-C, a kill or a closed terminal during an export or an import: the
+// scratch file goes (the file it would have replaced stays as it was), a line
+// says so, and the program ends with the shell's status for the signal.
+extern "C" void stopOnSignal(int signal) {
+    const bool removed = removeScratchFileOnSignal();
+    const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+    const char* parts[] = {"chiamoro: interrotto (", name,
+                           removed ? "): il file provvisorio \xC3\xA8 stato rimosso, nessun file "
+                                     "\xC3\xA8 cambiato.\n"
+                                   : ").\n"};
+    for (const char* part : parts) {
+        std::size_t length = 0;
+        while (part[length] != '\0') {
+            ++length;
+        }
+        [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, part, length);
+    }
+    ::_exit(128 + signal);
+}
+
+void handleSignals() {
+    struct sigaction stop {};
+    stop.sa_handler = stopOnSignal;
+    sigemptyset(&stop.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&stop.sa_mask, signal); // one at a time
+    }
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(signal, &stop, nullptr);
+    }
+    // Past the file size limit a write fails with EFBIG, reported as any
+    // failed write is, instead of ending the program without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void say(const QString& line) {
@@ -92,8 +136,9 @@ QString ignoredText(const ExchangeReport& report, Formato format) {
     for (const IgnoredField& field : report.ignored) {
         const QString name = field.name.empty() ? QStringLiteral("(senza nome)")
                                                 : QString::fromStdU16String(field.name);
-        names << (format == Formato::VCard ? name : quotedName(name)) + QStringLiteral(" (in ") +
-                     counted(field.contacts, "contatto", "contatti") + QLatin1Char(')');
+        names << (format == Formato::VCard ? visible(name) : quotedName(name)) +
+                     QStringLiteral(" (in ") + counted(field.contacts, "contatto", "contatti") +
+                     QLatin1Char(')');
     }
     QString text = names.join(QStringLiteral(", "));
     if (report.ignoredEmpty > 0) {
@@ -143,6 +188,7 @@ QString changeText(const FieldChange& change) {
 } // namespace
 
 int exportContacts(const QString& file, Formato format) {
+    handleSignals();
     const ExchangeReport report =
         exportContacts(posixFileSystem(), QFile::encodeName(file).toStdString(), format);
     if (!report.ok()) {
@@ -153,6 +199,7 @@ int exportContacts(const QString& file, Formato format) {
 }
 
 int importContacts(const QString& file, Formato format) {
+    handleSignals();
     const auto changed = [&file](std::int64_t line, const std::vector<FieldChange>& changes) {
         QStringList texts;
         for (const FieldChange& change : changes) {

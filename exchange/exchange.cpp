@@ -7,6 +7,7 @@
 #include "store/fileio.h"
 #include "store/recordappend.h"
 #include "store/recordfile.h"
+#include "store/replacement.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr std::int32_t kReadBlockRecords = 4096;
+constexpr std::int64_t kReadBlockRecords = 4096;
 constexpr std::size_t kWriteBlock = std::size_t{64} << 10;
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
@@ -37,13 +38,12 @@ struct Target {
 };
 
 // Whether `path` is the phone book itself, under another name: then an export
-// would replace it and an import would read what it writes. (No file has
-// inode 0; the tests' file systems in memory leave it unset.)
+// would replace it and an import would read what it writes.
 bool isPhoneBook(FileSystem& fs, const std::string& path, const PhoneBookFiles& files) {
     struct stat file {};
     struct stat book {};
     return fs.stat(path.c_str(), &file) == 0 && fs.stat(files.data.c_str(), &book) == 0 &&
-           file.st_ino != 0 && file.st_dev == book.st_dev && file.st_ino == book.st_ino;
+           file.st_dev == book.st_dev && file.st_ino == book.st_ino;
 }
 
 Status locateTarget(FileSystem& fs, const std::string& given, Target& target) {
@@ -78,39 +78,15 @@ protected:
     std::string pending_;
 };
 
-// A file, replaced in one step through a scratch file beside it.
+// A file, replaced in one step through a scratch file beside it (see
+// Replacement): an existing one must be a regular file the user may write,
+// and keeps its owner, group, permissions and extended attributes.
 class FileOutput final : public Output {
 public:
-    FileOutput(FileSystem& fs, const Target& target) : fs_(fs), target_(target) {}
-    ~FileOutput() override {
-        if (fd_ >= 0) {
-            fs_.close(fd_);
-            fs_.unlink(target_.scratch.c_str());
-        }
-    }
-    FileOutput(const FileOutput&) = delete;
-    FileOutput& operator=(const FileOutput&) = delete;
+    FileOutput(FileSystem& fs, const Target& target) : replacement_(fs), target_(target) {}
 
     Status open() override {
-        // A file that is not a regular one (a folder, a device) is not replaced.
-        struct stat info {};
-        const bool exists = fs_.stat(target_.path.c_str(), &info) == 0;
-        if (!exists && errno != ENOENT) {
-            return failure(FileOperation::Stat);
-        }
-        if (exists && !S_ISREG(info.st_mode)) {
-            errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-            return failure(FileOperation::Open);
-        }
-        fd_ = fs_.open(target_.scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
-            return failure(FileOperation::Open);
-        }
-        // The new file keeps the permissions of the one it replaces.
-        if (exists && fs_.fchmod(fd_, info.st_mode & 07777) != 0) {
-            return Status::failure(FileOperation::Chmod, target_.scratch, errno);
-        }
-        return Status::success();
+        return replacement_.begin(target_.path, target_.scratch, target_.link);
     }
 
     // Everything on the disk, under the target's name.
@@ -118,42 +94,22 @@ public:
         if (Status status = flush(); !status.ok()) {
             return status;
         }
-        if (fs_.fsync(fd_) != 0) {
-            return failure(FileOperation::Sync);
-        }
-        const int fd = fd_;
-        fd_ = -1;
-        if (fs_.close(fd) != 0) {
-            const Status status = failure(FileOperation::Close);
-            fs_.unlink(target_.scratch.c_str());
-            return status;
-        }
-        if (fs_.rename(target_.scratch.c_str(), target_.path.c_str()) != 0) {
-            Status status = Status::failure(FileOperation::Rename, target_.scratch, errno);
-            status.to = target_.path;
-            fs_.unlink(target_.scratch.c_str());
-            return status;
-        }
-        return syncFolder(fs_, parentFolder(target_.path));
+        return replacement_.commit();
     }
 
 private:
-    Status failure(FileOperation operation) const {
-        return Status::failure(operation, target_.path, errno, target_.link);
-    }
-
     Status flush() override {
-        if (!writeFully(fs_, fd_, pending_.data(), pending_.size(), written_)) {
-            return failure(FileOperation::Write);
+        if (Status status = replacement_.write(pending_.data(), pending_.size(), written_);
+            !status.ok()) {
+            return status;
         }
         written_ += static_cast<std::int64_t>(pending_.size());
         pending_.clear();
         return Status::success();
     }
 
-    FileSystem& fs_;
+    Replacement replacement_;
     const Target& target_;
-    int fd_ = -1;
     std::int64_t written_ = 0;
 };
 
@@ -198,13 +154,18 @@ public:
 
     Status open(const PhoneBookFiles& files) {
         files_ = files;
-        fd_ = fs_.open(files_.data.c_str(), O_RDONLY | O_CLOEXEC, 0);
+        // Not through a link, and without waiting on a pipe: only a regular
+        // file is a phone book.
+        fd_ = fs_.open(files_.data.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
         if (fd_ < 0) {
             return failure(FileOperation::Open);
         }
         struct stat info {};
         if (fs_.fstat(fd_, &info) != 0) {
             return failure(FileOperation::Stat);
+        }
+        if (!S_ISREG(info.st_mode)) {
+            return notRegularFile(FileOperation::Open, files_.data, info, files_.link);
         }
         return countRecords(info.st_size, total_);
     }
@@ -213,10 +174,10 @@ public:
 
     // Records first .. first+count-1, as the window reads them: a partial
     // last one padded with spaces, those past the end blank.
-    Status read(std::int32_t first, std::int32_t count, std::string& bytes) {
+    Status read(std::int64_t first, std::int64_t count, std::string& bytes) {
         bytes.resize(static_cast<std::size_t>(count) * kLunghezzaRecord);
-        const ssize_t got = readFully(fs_, fd_, bytes.data(), bytes.size(),
-                                      std::int64_t{first - 1} * kLunghezzaRecord);
+        const ssize_t got =
+            readFully(fs_, fd_, bytes.data(), bytes.size(), (first - 1) * kLunghezzaRecord);
         if (got < 0) {
             return failure(FileOperation::Read);
         }
@@ -282,12 +243,14 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
         return report;
     }
     std::string bytes;
-    for (std::int32_t first = 1; first <= book.total(); first += kReadBlockRecords) {
-        const std::int32_t count = std::min(kReadBlockRecords, book.total() - first + 1);
+    // 64-bit: the last block of the largest book ends past the largest record number.
+    for (std::int64_t first = 1; first <= book.total(); first += kReadBlockRecords) {
+        const std::int64_t count =
+            std::min<std::int64_t>(kReadBlockRecords, book.total() - first + 1);
         if (!(status = book.read(first, count, bytes)).ok()) {
             return report;
         }
-        for (std::int32_t i = 0; i < count; ++i) {
+        for (std::int64_t i = 0; i < count; ++i) {
             const Voce voce = fromRecord(
                 decodeRecord(bytes.data() + static_cast<std::size_t>(i) * kLunghezzaRecord));
             if (blank(voce)) {

@@ -3,6 +3,7 @@
 #include "store/fileio.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -80,9 +81,17 @@ LineReader::~LineReader() {
 
 Status LineReader::open(const std::string& path) {
     path_ = path;
-    fd_ = fs_.open(path_.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    // Without waiting on a pipe: what is read at offsets is a regular file.
+    fd_ = fs_.open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd_ < 0) {
         return Status::failure(FileOperation::Open, path_, errno);
+    }
+    struct stat info {};
+    if (fs_.fstat(fd_, &info) != 0) {
+        return Status::failure(FileOperation::Stat, path_, errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return notRegularFile(FileOperation::Open, path_, info);
     }
     // Enough of the start to see a byte-order mark, however small the blocks.
     std::string start;

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -43,10 +44,8 @@ template <typename Call> ssize_t readAttributeBytes(std::string& bytes, Call cal
 
 } // namespace
 
-void removeScratchFileOnSignal() {
-    if (pendingScratch != 0) {
-        ::unlink(pendingName);
-    }
+bool removeScratchFileOnSignal() {
+    return pendingScratch != 0 && ::unlink(pendingName) == 0;
 }
 
 Replacement::~Replacement() {
@@ -114,7 +113,8 @@ Status Replacement::prepare() {
         errno = ENAMETOOLONG;
         return failure(FileOperation::Open, scratch_);
     }
-    fd_ = fs_.open(scratch_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
+    // Private until it is complete, even when it will end up readable.
+    fd_ = fs_.open(scratch_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd_ < 0) {
         return failure(FileOperation::Open, scratch_);
     }
@@ -127,10 +127,14 @@ Status Replacement::prepare() {
     }
     device_ = mine.st_dev;
     inode_ = mine.st_ino;
+    keepMode_ = true;
     if (!exists) {
+        // What a new file gets: 0666 less the umask, which one reads by setting it.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode_ = 0666 & ~mask;
         return Status::success();
     }
-    keepMode_ = true;
     mode_ = info.st_mode & 07777;
     if (Status status = copyOwner(info); !status.ok()) {
         return status;

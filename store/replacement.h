@@ -31,9 +31,9 @@
 //
 // A failure of any of the three before the rename abandons the replacement.
 // A missing target is made new, with the permissions a new file gets (0666
-// less the umask). The target is the file itself: following a link to it is
-// the caller's part (followLinks), and so is choosing the scratch name, in
-// the target's folder ("Chiamoro.TMP" beside the phone book).
+// less the umask), given, as all of them, only once its content is complete. The target is the file
+// itself: following a link to it is the caller's part (followLinks), and so is choosing the scratch
+// name, in the target's folder ("Chiamoro.TMP" beside the phone book).
 //
 // One replacement is under way at a time: its scratch name is kept where a
 // signal handler can reach it (removeScratchFileOnSignal).
@@ -75,7 +75,7 @@ private:
     bool made_ = false;    // the scratch name is ours to remove
     bool pending_ = false; // and waits for the signal handler
     bool renamed_ = false;
-    bool keepMode_ = false;
+    bool keepMode_ = false; // mode_ is known: set it before the rename
     mode_t mode_ = 0;
     dev_t device_ = 0; // the scratch file written, as its descriptor says
     ino_t inode_ = 0;
@@ -84,4 +84,5 @@ private:
 // For a handler of SIGINT, SIGTERM or SIGHUP: removes the scratch file of the
 // replacement under way, if there is one. Async-signal-safe: the name waits
 // in a fixed buffer, from the scratch file's creation to its rename or removal.
-void removeScratchFileOnSignal();
+// True when it removed one: the file it was to replace is as it was.
+bool removeScratchFileOnSignal();

@@ -8,8 +8,12 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <string>
+#include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,13 +26,20 @@ struct Outcome {
     QByteArray output;
 };
 
-Outcome run(const QStringList& arguments) {
+void prepare(QProcess& program) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(QLatin1String(name));
     }
-    QProcess program;
     program.setProcessEnvironment(environment);
+}
+
+Outcome run(const QStringList& arguments, const std::function<void()>& inChild = {}) {
+    QProcess program;
+    prepare(program);
+    if (inChild) {
+        program.setChildProcessModifier(inChild);
+    }
     program.start(QStringLiteral(CHIAMORO_PROGRAM), arguments);
     EXPECT_TRUE(program.waitForFinished(20000));
     return {program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1,
@@ -116,6 +127,90 @@ TEST_F(CommandLineTest, WhatTheImportSkipsOrCannotKeepIsSaidLineByLine) {
     EXPECT_EQ(sheet.output.toStdString(),
               "\xEF\xBB\xBF\"Numero\";\"Nome\";\"Commenti\"\r\n\"\";\"Anna Rossi\";\"ciao\"\r\n"
               "\"\";\"Bruno\";\"\"\r\n\"'333\";\"Carla Neri\";\"\"\r\n");
+}
+
+// A file of the current folder whose name starts so and ends in ".tmp".
+bool scratchOf(const std::string& start) {
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        if ((name.starts_with(start) && name.ends_with(".tmp")) || name == kScratchFileName) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(CommandLineTest, ASignalOrTheFileSizeLimitLeavesEveryFileAsItWas) {
+    std::string book;
+    for (int i = 0; i < 300000; ++i) {
+        book += record(std::to_string(i), "Contatto " + std::to_string(i), "commento");
+    }
+    writeFile(kDataFileName, book);
+    writeFile("nuovi.csv", "Numero,Nome\r\n1,Anna\r\n");
+    const struct {
+        const char* what;
+        QStringList arguments;
+        int signal;
+        const char* scratch; // what the program writes while the signal comes
+    } cases[] = {
+        {"an export stopped by SIGTERM", {"--esporta", "uscita.vcf"}, SIGTERM, "uscita.vcf."},
+        {"an export stopped by SIGHUP", {"--esporta", "uscita.csv"}, SIGHUP, "uscita.csv."},
+        {"an import stopped by SIGINT", {"--importa", "nuovi.csv"}, SIGINT, kScratchFileName},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile("uscita.vcf", "la copia di ieri");
+        writeFile("uscita.csv", "la copia di ieri");
+        QProcess program;
+        prepare(program);
+        program.start(QStringLiteral(CHIAMORO_PROGRAM), c.arguments);
+        ASSERT_TRUE(program.waitForStarted());
+        for (int wait = 0; wait < 20000 && !scratchOf(c.scratch); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(scratchOf(c.scratch)) << "the program wrote no scratch file";
+        ::kill(static_cast<pid_t>(program.processId()), c.signal);
+        ASSERT_TRUE(program.waitForFinished(20000));
+        EXPECT_EQ(program.exitCode(), 128 + c.signal);
+        const QString errors = QString::fromUtf8(program.readAllStandardError());
+        EXPECT_TRUE(errors.startsWith("chiamoro: interrotto (SIG")) << errors.toStdString();
+        EXPECT_TRUE(errors.contains("il file provvisorio è stato rimosso")) << errors.toStdString();
+        EXPECT_FALSE(scratchOf(c.scratch));
+        EXPECT_EQ(readFile("uscita.vcf"), "la copia di ieri");
+        EXPECT_EQ(readFile("uscita.csv"), "la copia di ieri");
+        EXPECT_TRUE(readFile(kDataFileName) == book);
+    }
+
+    // Past the file size limit, a failed write like any other: said, undone.
+    // Half the book: less than its copy, less than its export.
+    const auto limit = [size = book.size() / 2] {
+        const rlimit bytes{size, size};
+        ::setrlimit(RLIMIT_FSIZE, &bytes);
+    };
+    for (const QStringList& arguments :
+         {QStringList{"--importa", "nuovi.csv"}, QStringList{"--esporta", "uscita.vcf"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const Outcome outcome = run(arguments, limit);
+        EXPECT_EQ(outcome.exitCode, 1);
+        EXPECT_TRUE(outcome.errors.contains("ulimit -f")) << outcome.errors.toStdString();
+        EXPECT_FALSE(scratchOf("uscita.vcf."));
+        EXPECT_TRUE(readFile(kDataFileName) == book);
+        EXPECT_EQ(readFile("uscita.vcf"), "la copia di ieri");
+    }
+}
+
+TEST_F(CommandLineTest, NamesFromFilesArePrintedWithTheirControlCharactersWritten) {
+    const std::string name = "a\x1B[2Jb.csv";
+    writeFile(name, "Numero,Nome,\x1B]0;finta\x07\r\n1,Anna,x\r\n");
+    const Outcome outcome = run({"--importa", QString::fromStdString(name)});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_FALSE(outcome.errors.contains(QChar(0x1B))) << outcome.errors.toStdString();
+    EXPECT_FALSE(outcome.errors.contains(QChar(0x07)));
+    EXPECT_TRUE(outcome.errors.contains("\"a\\x1b[2Jb.csv\"", Qt::CaseInsensitive))
+        << outcome.errors.toStdString();
+    EXPECT_TRUE(
+        outcome.errors.contains("\"\\x1b]0;finta\\x07\" (in 1 contatto)", Qt::CaseInsensitive))
+        << outcome.errors.toStdString();
 }
 
 TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -206,7 +207,7 @@ TEST_F(SafetyTest, AnExportNeverLeavesAHalfWrittenFile) {
 }
 
 // Runs an import in a child process; how much its peak memory grew, in KiB.
-long importGrowth(const std::string& file, Formato format) {
+[[maybe_unused]] long importGrowth(const std::string& file, Formato format) {
     const pid_t child = ::fork();
     if (child == 0) {
         rusage before{};
@@ -312,6 +313,40 @@ TEST_F(SafetyTest, LongLinesAndHugeCardsAreReadInBoundedMemory) {
 #endif
         std::filesystem::remove(c.file);
     }
+}
+
+TEST_F(SafetyTest, WhatIsNoRegularFileIsNeitherReadNorReplaced) {
+    // A pipe, a folder or a second name of a file: an export refuses to
+    // replace it, an import to read it or to add to it, before anything
+    // changes and without waiting for a pipe's writer.
+    writeFile(kDataFileName, kTwoRecords);
+    writeFile("due.vcf", kTwoCards);
+    ASSERT_EQ(::mkfifo("tubo.vcf", 0600), 0);
+    std::filesystem::create_directory("cartella.vcf");
+    writeFile("vera.csv", "la copia di ieri");
+    std::filesystem::create_hard_link("vera.csv", "seconda.csv");
+    for (const char* target : {"tubo.vcf", "cartella.vcf", "seconda.csv"}) {
+        SCOPED_TRACE(target);
+        const ExchangeReport out = exportContacts(posixFileSystem(), target, *formatOf(target));
+        EXPECT_FALSE(out.ok());
+        EXPECT_EQ(readFile("vera.csv"), "la copia di ieri");
+    }
+    const ExchangeReport fromPipe = importContacts(posixFileSystem(), "tubo.vcf", Formato::VCard);
+    EXPECT_EQ(fromPipe.status.cause, Cause::NotRegularFile);
+    EXPECT_EQ(readFile(kDataFileName), kTwoRecords);
+
+    // The phone book itself a pipe: neither export nor import waits on it.
+    std::filesystem::remove(kDataFileName);
+    ASSERT_EQ(::mkfifo(kDataFileName, 0600), 0);
+    EXPECT_EQ(exportContacts(posixFileSystem(), "uscita.csv", Formato::Csv).status.cause,
+              Cause::NotRegularFile);
+    EXPECT_EQ(importContacts(posixFileSystem(), "due.vcf", Formato::VCard).status.cause,
+              Cause::NotRegularFile);
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << entry.path();
+    }
+    EXPECT_FALSE(fileExists(kScratchFileName));
+    EXPECT_FALSE(fileExists("uscita.csv"));
 }
 
 } // namespace
