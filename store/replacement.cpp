@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,28 @@ template <typename Call> ssize_t readAttributeBytes(std::string& bytes, Call cal
     bytes.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
     return got;
 }
+
+// Holds back the signals whose handler removes the scratch file while it is
+// made and named for the handler, and while it is renamed and taken back: a
+// signal in between would leave the file behind, or remove a name that is
+// the target's now.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&held, signal);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &held, &before_);
+    }
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before_;
+};
 
 } // namespace
 
@@ -114,13 +137,16 @@ Status Replacement::prepare() {
         return failure(FileOperation::Open, scratch_);
     }
     // Private until it is complete, even when it will end up readable.
-    fd_ = fs_.open(scratch_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd_ < 0) {
-        return failure(FileOperation::Open, scratch_);
+    {
+        const SignalsHeld held;
+        fd_ = fs_.open(scratch_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            return failure(FileOperation::Open, scratch_);
+        }
+        made_ = true;
+        setPending(scratch_);
+        pending_ = true;
     }
-    made_ = true;
-    setPending(scratch_);
-    pending_ = true;
     struct stat mine {};
     if (fs_.fstat(fd_, &mine) != 0) {
         return failure(FileOperation::Stat, scratch_);
@@ -229,14 +255,17 @@ Status Replacement::commit() {
         status.to = target_;
         return fail(status);
     }
-    if (fs_.rename(scratch_.c_str(), target_.c_str()) != 0) {
-        Status status = failure(FileOperation::Rename, scratch_);
-        status.to = target_;
-        return fail(status);
+    {
+        const SignalsHeld held;
+        if (fs_.rename(scratch_.c_str(), target_.c_str()) != 0) {
+            Status status = failure(FileOperation::Rename, scratch_);
+            status.to = target_;
+            return fail(status);
+        }
+        renamed_ = true;
+        made_ = false;
+        forget();
     }
-    renamed_ = true;
-    made_ = false;
-    forget();
     return syncFolder(fs_, parentFolder(target_));
 }
 
