@@ -10,9 +10,25 @@ export HOME=$2
 command=$(sed -n 's/^Exec=//p' "$launcher")
 mkdir -p "$HOME"
 cd "$HOME"
-if ! xvfb-run -a sh -c "$command & pid=\$!
-    for i in \$(seq 100); do xdotool search --name '^Record  1/ 1\$' >/dev/null 2>&1 && break; sleep 0.1; done
-    xdotool search --name '^Record  1/ 1\$' >/dev/null; found=\$?; kill \$pid; exit \$found"; then
+# An X server of its own, on a display it picks itself (-displayfd), so that
+# no other test's server can take the number between choosing and starting.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1024x768x24 3>"$display_file" 2>/dev/null &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; rm -f "$display_file"' EXIT
+for _ in $(seq 200); do [ -s "$display_file" ] && break; sleep 0.05; done
+[ -s "$display_file" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n 1 "$display_file")"
+$command &
+pid=$!
+found=1
+for _ in $(seq 100); do
+  if xdotool search --name '^Record  1/ 1$' >/dev/null 2>&1; then found=0; break; fi
+  sleep 0.1
+done
+kill $pid 2>/dev/null || true
+wait $pid 2>/dev/null || true
+if [ $found -ne 0 ]; then
   echo "\"$command\" showed no window titled \"Record  1/ 1\""
   exit 1
 fi
