@@ -167,12 +167,10 @@ QString failureText(const ExchangeReport& report, const QString& file) {
 // "Nome tagliato a 40 caratteri (ne aveva 52), "日本" scritti come "?"".
 QString changeText(const FieldChange& change) {
     static const char* const names[] = {"Numero", "Nome", "Commenti"};
-    static const int widths[] = {kLarghezzaNumero, kLarghezzaNome, kLarghezzaCommenti};
-    const auto field = static_cast<std::size_t>(change.field);
     QStringList parts;
     if (change.length > 0) {
         parts << QStringLiteral("tagliato a %1 caratteri (ne aveva %2%3)")
-                     .arg(widths[field])
+                     .arg(fieldWidth(change.field))
                      .arg(change.atLeast ? QStringLiteral("almeno ") : QString())
                      .arg(change.length);
     }
@@ -182,7 +180,8 @@ QString changeText(const FieldChange& change) {
                                                ? QStringLiteral(" scritto come \"?\"")
                                                : QStringLiteral(" scritti come \"?\""));
     }
-    return QString::fromLatin1(names[field]) + QLatin1Char(' ') + parts.join(QStringLiteral(", "));
+    return QString::fromLatin1(names[static_cast<std::size_t>(change.field)]) + QLatin1Char(' ') +
+           parts.join(QStringLiteral(", "));
 }
 
 } // namespace

@@ -228,7 +228,7 @@ int main(int argc, char* argv[]) {
     frmChiamoro window;
     QObject::connect(&window, &frmChiamoro::finished, &app, &QCoreApplication::exit);
     window.formLoad();
-    if (window.hasEnded()) {
+    if (window.ended()) {
         return window.exitStatus();
     }
     window.show();

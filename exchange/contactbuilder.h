@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/voce.h"
+#include "exchange/contattolibero.h"
 
 #include <cstddef>
 #include <optional>

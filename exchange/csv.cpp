@@ -58,17 +58,18 @@ std::string csvHeader() {
     return "Numero,Nome,Commenti\r\n";
 }
 
-std::string csvRow(const Voce& voce) {
-    return quoted(voce.numero) + ',' + quoted(voce.nome) + ',' + quoted(voce.commenti) + "\r\n";
+std::string csvRow(const ContattoLibero& contatto) {
+    return quoted(contatto.numero) + ',' + quoted(contatto.nome) + ',' + quoted(contatto.commenti) +
+           "\r\n";
 }
 
 std::string sheetHeader() {
     return "\xEF\xBB\xBF\"Numero\";\"Nome\";\"Commenti\"\r\n";
 }
 
-std::string sheetRow(const Voce& voce) {
+std::string sheetRow(const ContattoLibero& contatto) {
     std::string row;
-    for (const std::u16string* field : {&voce.numero, &voce.nome, &voce.commenti}) {
+    for (const std::u16string* field : {&contatto.numero, &contatto.nome, &contatto.commenti}) {
         row += row.empty() ? "\"" : ";\"";
         if (needsTextMark(*field)) {
             row += '\'';

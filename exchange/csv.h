@@ -38,7 +38,7 @@
 // first kFieldBytes are held.
 
 std::string csvHeader();
-std::string csvRow(const Voce& voce);
+std::string csvRow(const ContattoLibero& contatto);
 
 // CSV for a spreadsheet opened with a double click, as an Italian system
 // opens it: a UTF-8 byte-order mark, the same header and rows with semicolons
@@ -50,7 +50,7 @@ std::string csvRow(const Voce& voce);
 // apostrophe: the spreadsheet shows it, and keeps the rest as it is. The
 // reader takes such an apostrophe off again.
 std::string sheetHeader();
-std::string sheetRow(const Voce& voce);
+std::string sheetRow(const ContattoLibero& contatto);
 
 // Whether a field of a spreadsheet's CSV needs the apostrophe in front.
 bool needsTextMark(std::u16string_view text);

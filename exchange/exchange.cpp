@@ -1,9 +1,9 @@
 #include "exchange.h"
 
+#include "exchange/contattolibero.h"
 #include "exchange/csv.h"
 #include "exchange/linereader.h"
 #include "exchange/vcard.h"
-#include "exchange/voce.h"
 #include "store/fileio.h"
 #include "store/recordappend.h"
 #include "store/recordfile.h"
@@ -251,15 +251,15 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
             return report;
         }
         for (std::int64_t i = 0; i < count; ++i) {
-            const Voce voce = fromRecord(
+            const ContattoLibero contatto = fromRecord(
                 decodeRecord(bytes.data() + static_cast<std::size_t>(i) * kLunghezzaRecord));
-            if (blank(voce)) {
+            if (blank(contatto)) {
                 ++report.skipped;
                 continue;
             }
-            const std::string text = format == Formato::VCard ? vcardOf(voce)
-                                     : format == Formato::Csv ? csvRow(voce)
-                                                              : sheetRow(voce);
+            const std::string text = format == Formato::VCard ? vcardOf(contatto)
+                                     : format == Formato::Csv ? csvRow(contatto)
+                                                              : sheetRow(contatto);
             if (!(status = output->put(text)).ok()) {
                 return report;
             }
@@ -284,7 +284,7 @@ Status importAll(ContactReader& reader, RecordAppend& append, ExchangeReport& re
             !status.ok() || !report.problem.ok() || !got) {
             return status;
         }
-        if (blank(contact.voce)) {
+        if (blank(contact.contatto)) {
             ++report.skipped;
             continue;
         }

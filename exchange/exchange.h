@@ -1,8 +1,8 @@
 #pragma once
 
+#include "exchange/contattolibero.h"
 #include "exchange/problem.h"
 #include "exchange/reader.h"
-#include "exchange/voce.h"
 #include "store/filesystem.h"
 #include "store/status.h"
 

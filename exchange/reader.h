@@ -1,7 +1,7 @@
 #pragma once
 
+#include "exchange/contattolibero.h"
 #include "exchange/problem.h"
-#include "exchange/voce.h"
 #include "store/status.h"
 
 #include <cstdint>

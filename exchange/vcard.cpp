@@ -289,21 +289,22 @@ std::u16string withoutTelUri(std::u16string number) {
 
 } // namespace
 
-std::string vcardOf(const Voce& voce) {
+std::string vcardOf(const ContattoLibero& contatto) {
     std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
     // N and FN both hold the whole name: the record does not split it. A card
     // must have a name: without one, the number is the name.
-    const std::u16string_view shown = !voce.nome.empty()     ? std::u16string_view(voce.nome)
-                                      : !voce.numero.empty() ? std::u16string_view(voce.numero)
-                                                             : kNoName;
+    const std::u16string_view shown = !contatto.nome.empty() ? std::u16string_view(contatto.nome)
+                                      : !contatto.numero.empty()
+                                          ? std::u16string_view(contatto.numero)
+                                          : kNoName;
     const std::string name = escaped(shown);
     putLine(card, "N:" + name + ";;;;");
     putLine(card, "FN:" + name);
-    if (!voce.numero.empty()) {
-        putLine(card, "TEL:" + escaped(voce.numero));
+    if (!contatto.numero.empty()) {
+        putLine(card, "TEL:" + escaped(contatto.numero));
     }
-    if (!voce.commenti.empty()) {
-        putLine(card, "NOTE:" + escaped(voce.commenti));
+    if (!contatto.commenti.empty()) {
+        putLine(card, "NOTE:" + escaped(contatto.commenti));
     }
     card += "END:VCARD\r\n";
     return card;

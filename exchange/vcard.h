@@ -47,7 +47,7 @@
 inline constexpr std::u16string_view kNoName = u"Senza nome";
 
 // One card.
-std::string vcardOf(const Voce& voce);
+std::string vcardOf(const ContattoLibero& contatto);
 
 class VCardReader : public ContactReader {
 public:

@@ -23,13 +23,13 @@ public:
     virtual void setBusy(bool busy) { (void)busy; }
 };
 
-// Message box styles: a button set plus an icon.
-namespace Stile {
-inline constexpr int Ok = 0;       // OK only, no icon
-inline constexpr int SiNo = 4;     // Yes and No, no icon
-inline constexpr int Critico = 16; // OK only, critical-error icon
-inline constexpr int Avviso = 48;  // OK only, exclamation icon
-} // namespace Stile
+// The message boxes the phone book shows: their buttons and their icon.
+enum class Stile {
+    Ok,      // OK only, no icon
+    SiNo,    // Yes and No, no icon
+    Critico, // OK only, the icon of a critical error
+    Avviso,  // OK only, an exclamation mark
+};
 
 // The button that dismissed a message box.
 enum class Risposta { Ok = 1, Si = 6, No = 7 };
@@ -38,7 +38,7 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // Modal. Without a title the box carries the application title.
-    virtual Risposta messageBox(const std::u16string& text, int style,
+    virtual Risposta messageBox(const std::u16string& text, Stile style,
                                 const std::optional<std::u16string>& title = std::nullopt) = 0;
     // Modal. The typed text, or the empty text when cancelled.
     virtual std::u16string inputBox(const std::u16string& prompt, const std::u16string& title) = 0;

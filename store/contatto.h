@@ -38,8 +38,20 @@ struct Contatto {
     bool operator==(const Contatto&) const = default;
 };
 
-// The searchable fields of a record.
-enum class Campo { Numero, Nome };
+// The three fields of a record, in their order. Searches look at the first two.
+enum class Campo { Numero, Nome, Commenti };
+
+// Where a field lies in a record, and how wide it is.
+constexpr int fieldOffset(Campo field) {
+    return field == Campo::Numero ? kOffsetNumero
+           : field == Campo::Nome ? kOffsetNome
+                                  : kOffsetCommenti;
+}
+constexpr int fieldWidth(Campo field) {
+    return field == Campo::Numero ? kLarghezzaNumero
+           : field == Campo::Nome ? kLarghezzaNome
+                                  : kLarghezzaCommenti;
+}
 
 // Left-aligns text in a field of the given width: pads with spaces, cuts what exceeds.
 std::u16string fitField(std::u16string_view text, std::size_t width);

@@ -286,8 +286,8 @@ Status RecordFile::removeRecord(std::int32_t n, std::int32_t total) {
 Status RecordFile::find(Campo field, std::u16string_view key, std::int32_t total,
                         std::int32_t& found) {
     found = 0;
-    const int offset = field == Campo::Numero ? kOffsetNumero : kOffsetNome;
-    const int width = field == Campo::Numero ? kLarghezzaNumero : kLarghezzaNome;
+    const int offset = fieldOffset(field);
+    const int width = fieldWidth(field);
     // Records past the end of the file are blank and cannot match a key.
     const std::int64_t present = (length_ + kLunghezzaRecord - 1) / kLunghezzaRecord;
     const auto last = static_cast<std::int32_t>(std::min<std::int64_t>(total, present));

@@ -40,7 +40,7 @@ public:
     // cannot be opened), the window must not be shown.
     void formLoad();
 
-    bool hasEnded() const { return ended_; }
+    bool ended() const { return ended_; }
     int exitStatus() const { return exitStatus_; }
 
     // The initial text of Text1, with CR LF line breaks.

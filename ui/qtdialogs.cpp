@@ -35,22 +35,24 @@ protected:
     }
 };
 
-QMessageBox::Icon iconOf(int style) {
-    switch (style & 0x70) {
+QMessageBox::Icon iconOf(Stile style) {
+    switch (style) {
     case Stile::Critico:
         return QMessageBox::Critical;
     case Stile::Avviso:
         return QMessageBox::Warning;
-    default:
-        return QMessageBox::NoIcon;
+    case Stile::Ok:
+    case Stile::SiNo:
+        break;
     }
+    return QMessageBox::NoIcon;
 }
 
 } // namespace
 
 QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {}
 
-Risposta QtDialogs::messageBox(const std::u16string& text, int style,
+Risposta QtDialogs::messageBox(const std::u16string& text, Stile style,
                                const std::optional<std::u16string>& title) {
     QMessageBox box(parent_);
     box.setWindowTitle(QString::fromStdU16String(title.value_or(kApplicationTitle)));
@@ -59,7 +61,7 @@ Risposta QtDialogs::messageBox(const std::u16string& text, int style,
     box.setIcon(iconOf(style));
 
     AnswerWithButtonsOnly filter;
-    if ((style & 0x0F) == Stile::SiNo) {
+    if (style == Stile::SiNo) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
         yes->setText(QStringLiteral("Sì"));
         box.addButton(QMessageBox::No)->setText(QStringLiteral("No"));

@@ -17,7 +17,7 @@ public:
     // `style` adds a button set (0 OK, 4 Yes and No) to an icon (0 none,
     // 16 critical, 32 question, 48 exclamation, 64 information). A Yes/No box is
     // answered only by its two buttons: Esc and the close box do nothing.
-    Risposta messageBox(const std::u16string& text, int style,
+    Risposta messageBox(const std::u16string& text, Stile style,
                         const std::optional<std::u16string>& title = std::nullopt) override;
     std::u16string inputBox(const std::u16string& prompt, const std::u16string& title) override;
     void beep() override;

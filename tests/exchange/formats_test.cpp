@@ -20,7 +20,7 @@ using FormatsTest = InTempDir;
 
 struct Change {
     std::int64_t line;
-    Field field;
+    Campo field;
     std::size_t length;
     std::u16string replaced;
     bool atLeast = false;
@@ -74,7 +74,7 @@ TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
         const char* what;
         const char* file;
         std::string bytes;
-        std::vector<Voce> contacts;
+        std::vector<ContattoLibero> contacts;
         std::vector<IgnoredField> ignored;
         std::vector<Change> changes;
     } cases[] = {
@@ -136,7 +136,7 @@ TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
            u"Casa +39-06-555-0100\r\nUfficio +39-02-555-0123;ext=12\r\nAmico d'infanzia ? "
            u"conosciuto a Bologna nel 19"}},
          {},
-         {{1, Field::Commenti, 155, u"✓"}}},
+         {{1, Campo::Commenti, 155, u"✓"}}},
         {"a CSV as an Italian spreadsheet saves it",
          "foglio.csv",
          "Nome;Numero;Email;Commenti\r\n"
@@ -159,7 +159,7 @@ TEST_F(FormatsTest, FilesOfOtherProgramsImportAsTheyMean) {
          {{u"?? 333", u"?? Mario Rossi Bianchi Verdi Neri Gialli", u"a, b"},
           {u"", u"", u"solo un commento"}},
          {},
-         {{2, Field::Numero, 0, u"📞"}, {2, Field::Nome, 46, u"李四"}}},
+         {{2, Campo::Numero, 0, u"📞"}, {2, Campo::Nome, 46, u"李四"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -183,7 +183,7 @@ TEST_F(FormatsTest, CsvFilesOfMailProgramsAndPhonesImportWhole) {
     const struct {
         const char* what;
         std::string bytes;
-        std::vector<Voce> contacts;
+        std::vector<ContattoLibero> contacts;
         std::vector<IgnoredField> ignored;
         std::int64_t ignoredEmpty;
     } cases[] = {
@@ -269,7 +269,7 @@ TEST_F(FormatsTest, VCardsAsPhonesAndMailProgramsWriteThemImportWhole) {
     const struct {
         const char* what;
         std::string bytes;
-        std::vector<Voce> contacts;
+        std::vector<ContattoLibero> contacts;
         std::vector<Said> notices;
         std::vector<IgnoredField> ignored;
     } cases[] = {
@@ -334,7 +334,7 @@ TEST_F(FormatsTest, ValuesInOtherCharacterSetsAreDecodedOrReported) {
     const struct {
         const char* what;
         std::string card;
-        Voce contact;
+        ContattoLibero contact;
         std::vector<Change> changes;
         std::vector<std::string> unknown;
     } cases[] = {
@@ -347,12 +347,12 @@ TEST_F(FormatsTest, ValuesInOtherCharacterSetsAreDecodedOrReported) {
         {"ISO-8859-2: the letters Windows-1252 lacks are reported",
          "FN;CHARSET=ISO-8859-2:\xA3ukasz \xAF\xF3\xB3\xE6\r\n",
          {u"", u"?ukasz ?ó??", u""},
-         {{1, Field::Nome, 0, u"ŁŻłć"}},
+         {{1, Campo::Nome, 0, u"ŁŻłć"}},
          {}},
         {"Shift_JIS",
          "FN;CHARSET=SHIFT_JIS:\x93\xFA\x96\x7B\r\n",
          {u"", u"??", u""},
-         {{1, Field::Nome, 0, u"日本"}},
+         {{1, Campo::Nome, 0, u"日本"}},
          {}},
         {"a name the system does not know: read as if none were given",
          "FN;CHARSET=X-MARZIANO:Zo\xC3\xAB\r\n",
@@ -366,7 +366,7 @@ TEST_F(FormatsTest, ValuesInOtherCharacterSetsAreDecodedOrReported) {
         writeFile("insieme.vcf", "BEGIN:VCARD\r\n" + c.card + "END:VCARD\r\n");
         const Reported got = import("insieme.vcf");
         ASSERT_TRUE(got.report.ok());
-        EXPECT_EQ(contactsIn(), std::vector<Voce>{c.contact});
+        EXPECT_EQ(contactsIn(), std::vector<ContattoLibero>{c.contact});
         expectChanges(got.changes, c.changes);
         std::vector<std::string> unknown;
         for (const Notice& notice : got.notices) {
@@ -412,7 +412,7 @@ std::string encoded(std::u16string_view text, int unit, bool bigEndian, bool mar
 TEST_F(FormatsTest, Utf16AndUtf32FilesAreConvertedWhateverTheirByteOrder) {
     const std::u16string card = u"BEGIN:VCARD\r\nFN:Zoë Ærø 🙂\r\nTEL:333\r\nEND:VCARD\r\n";
     const std::u16string table = u"Nome\tNumero\r\nZoë Ærø 🙂\t333\r\n";
-    const Voce expected{u"333", u"Zoë Ærø ??", u""};
+    const ContattoLibero expected{u"333", u"Zoë Ærø ??", u""};
     for (const int unit : {2, 4}) {
         for (const bool bigEndian : {false, true}) {
             for (const bool mark : {true, false}) {
@@ -426,8 +426,8 @@ TEST_F(FormatsTest, Utf16AndUtf32FilesAreConvertedWhateverTheirByteOrder) {
                     writeFile(file, encoded(csv ? table : card, unit, bigEndian, mark));
                     const Reported got = import(file);
                     ASSERT_TRUE(got.report.ok()) << static_cast<int>(got.report.problem.kind);
-                    EXPECT_EQ(contactsIn(), std::vector<Voce>{expected});
-                    expectChanges(got.changes, {{csv ? 2 : 1, Field::Nome, 0, u"🙂"}});
+                    EXPECT_EQ(contactsIn(), std::vector<ContattoLibero>{expected});
+                    expectChanges(got.changes, {{csv ? 2 : 1, Campo::Nome, 0, u"🙂"}});
                 }
             }
         }
@@ -571,8 +571,8 @@ TEST_F(FormatsTest, ALineBreakAcrossTwoReadsIsOneBreak) {
     ASSERT_TRUE(report.ok());
     EXPECT_EQ(report.skipped, 0);
     EXPECT_EQ(lines, std::vector<std::int64_t>{3});
-    EXPECT_EQ(contactsIn(),
-              (std::vector<Voce>{{u"1", u"A", u""}, {u"2", std::u16string(40, u'B'), u""}}));
+    EXPECT_EQ(contactsIn(), (std::vector<ContattoLibero>{{u"1", u"A", u""},
+                                                         {u"2", std::u16string(40, u'B'), u""}}));
 }
 
 // Everything a reader gives for a file read `block` bytes at a time.
@@ -644,22 +644,22 @@ TEST_F(FormatsTest, WhatStraddlesTwoReadsIsReadAsIfItDidNot) {
     }
     const ReadAll iphone = readAll("iphone.vcf", LineReader::kBlock);
     ASSERT_EQ(iphone.contacts.size(), 2u);
-    EXPECT_EQ(iphone.contacts[0].voce,
-              (Voce{u"333", u"Zoë", u"uno\r\ndue € tre\r\npiegata qui là"}));
-    EXPECT_EQ(iphone.contacts[1].voce, (Voce{u"", u"A B", u""}));
+    EXPECT_EQ(iphone.contacts[0].contatto,
+              (ContattoLibero{u"333", u"Zoë", u"uno\r\ndue € tre\r\npiegata qui là"}));
+    EXPECT_EQ(iphone.contacts[1].contatto, (ContattoLibero{u"", u"A B", u""}));
     EXPECT_EQ(said(iphone.notices), (std::vector<Said>{{Notice::Kind::OutsideCard, 11, 11},
                                                        {Notice::Kind::NotAProperty, 14, 14}}));
     const ReadAll sheet = readAll("foglio.csv", LineReader::kBlock);
     ASSERT_EQ(sheet.contacts.size(), 3u);
     // CR CR LF inside quotes is a CR and a line break, as the field holds them.
-    EXPECT_EQ(sheet.contacts[0].voce,
-              (Voce{u"333", u"An \"Na\"", u"06 1\r\nriga\r\r\nriga\nriga"}));
-    EXPECT_EQ(sheet.contacts[1].voce, (Voce{u"", u"Zoë", u""}));
-    EXPECT_EQ(sheet.contacts[2].voce, (Voce{u"2", u"sp", u"a;b"}));
+    EXPECT_EQ(sheet.contacts[0].contatto,
+              (ContattoLibero{u"333", u"An \"Na\"", u"06 1\r\nriga\r\r\nriga\nriga"}));
+    EXPECT_EQ(sheet.contacts[1].contatto, (ContattoLibero{u"", u"Zoë", u""}));
+    EXPECT_EQ(sheet.contacts[2].contatto, (ContattoLibero{u"2", u"sp", u"a;b"}));
     const ReadAll unicode = readAll("unicode.csv", LineReader::kBlock);
     ASSERT_EQ(unicode.contacts.size(), 2u);
-    EXPECT_EQ(unicode.contacts[0].voce, (Voce{u"1", u"Zoë 🙂", u"Cell. 2"}));
-    EXPECT_EQ(unicode.contacts[1].voce, (Voce{u"3", u"Ugo", u""}));
+    EXPECT_EQ(unicode.contacts[0].contatto, (ContattoLibero{u"1", u"Zoë 🙂", u"Cell. 2"}));
+    EXPECT_EQ(unicode.contacts[1].contatto, (ContattoLibero{u"3", u"Ugo", u""}));
 }
 
 } // namespace

@@ -239,7 +239,7 @@ TEST_F(SafetyTest, LongLinesAndHugeCardsAreReadInBoundedMemory) {
         const char* what;
         const char* file;
         std::string bytes;
-        Voce contact;
+        ContattoLibero contact;
         std::size_t
             commentsRead;     // how much of a cut comment was read before the rest was passed over
         std::int64_t notices; // reported, and past the ones told one by one
@@ -298,7 +298,7 @@ TEST_F(SafetyTest, LongLinesAndHugeCardsAreReadInBoundedMemory) {
                 notices += notice.kind == Notice::Kind::MoreNotices ? notice.count : 1;
             });
         ASSERT_TRUE(report.ok());
-        EXPECT_EQ(contactsIn(), std::vector<Voce>{c.contact});
+        EXPECT_EQ(contactsIn(), std::vector<ContattoLibero>{c.contact});
         EXPECT_EQ(notices, c.notices);
         if (c.commentsRead > 0) {
             ASSERT_EQ(changes.size(), 1u);

@@ -114,7 +114,7 @@ std::string lineFeeds(std::u16string_view text) {
 }
 
 TEST_F(SpreadsheetTest, LibreOfficeReadsEveryCellAsTheTextThatWentOut) {
-    const std::vector<Voce> contacts = {
+    const std::vector<ContattoLibero> contacts = {
         {u"+39 333 1234567", u"Numero con spazi", u"06 1234567"},
         {u"+393331234567", u"=HYPERLINK(\"http://example.com\";\"clic\")", u"@SUM(1;2)"},
         {u"0612345", u"-5", u"1/2"},
@@ -125,8 +125,8 @@ TEST_F(SpreadsheetTest, LibreOfficeReadsEveryCellAsTheTextThatWentOut) {
         {u"00393331234567", u"Zoë \"detta\"\tNicolò", u"Prima riga\r\nseconda; terza"},
     };
     std::string book;
-    for (const Voce& voce : contacts) {
-        book += record(voce.numero, voce.nome, voce.commenti);
+    for (const ContattoLibero& contatto : contacts) {
+        book += record(contatto.numero, contatto.nome, contatto.commenti);
     }
     writeFile(kDataFileName, book);
     ASSERT_TRUE(exportContacts(posixFileSystem(), "rubrica.foglio.csv", Formato::Foglio).ok());
@@ -145,8 +145,8 @@ TEST_F(SpreadsheetTest, LibreOfficeReadsEveryCellAsTheTextThatWentOut) {
         ASSERT_EQ(rows.size(), contacts.size() + 1);
         EXPECT_EQ(rows[0].size(), 3u);
         for (std::size_t r = 0; r < contacts.size(); ++r) {
-            const Voce& voce = contacts[r];
-            const std::u16string* fields[] = {&voce.numero, &voce.nome, &voce.commenti};
+            const ContattoLibero& contatto = contacts[r];
+            const std::u16string* fields[] = {&contatto.numero, &contatto.nome, &contatto.commenti};
             ASSERT_EQ(rows[r + 1].size(), 3u) << "row " << r + 1;
             for (std::size_t f = 0; f < 3; ++f) {
                 const Cell& cell = rows[r + 1][f];
@@ -163,8 +163,9 @@ TEST_F(SpreadsheetTest, LibreOfficeReadsEveryCellAsTheTextThatWentOut) {
     }
     // And back into a phone book, as the window shows it.
     std::string shown;
-    for (const Voce& voce : contacts) {
-        shown += record(trimSpaces(voce.numero), trimSpaces(voce.nome), trimSpaces(voce.commenti));
+    for (const ContattoLibero& contatto : contacts) {
+        shown += record(trimSpaces(contatto.numero), trimSpaces(contatto.nome),
+                        trimSpaces(contatto.commenti));
     }
     std::filesystem::remove(kDataFileName);
     ASSERT_TRUE(importContacts(posixFileSystem(), "rubrica.foglio.csv", Formato::Foglio).ok());

@@ -15,11 +15,11 @@ public:
     struct Call {
         std::string kind; // "message", "input" or "beep"
         std::u16string text;
-        int style = 0;
+        Stile style = Stile::Ok;
         std::optional<std::u16string> title;
     };
 
-    Risposta messageBox(const std::u16string& text, int style,
+    Risposta messageBox(const std::u16string& text, Stile style,
                         const std::optional<std::u16string>& title) override {
         calls.push_back({"message", text, style, title});
         if (style == Stile::SiNo) {
@@ -34,7 +34,7 @@ public:
         return Risposta::Ok;
     }
     std::u16string inputBox(const std::u16string& prompt, const std::u16string& title) override {
-        calls.push_back({"input", prompt, 0, title});
+        calls.push_back({"input", prompt, Stile::Ok, title});
         if (inputs.empty()) {
             ADD_FAILURE() << "unexpected input box";
             return {};
@@ -43,7 +43,7 @@ public:
         inputs.pop_front();
         return typed;
     }
-    void beep() override { calls.push_back({"beep", {}, 0, std::nullopt}); }
+    void beep() override { calls.push_back({"beep", {}, Stile::Ok, std::nullopt}); }
 
     std::vector<Call> messages() const {
         std::vector<Call> found;
@@ -55,7 +55,7 @@ public:
         return found;
     }
 
-    std::deque<Risposta> answers;     // for Yes/No boxes
+    std::deque<Risposta> answers;      // for Yes/No boxes
     std::deque<std::u16string> inputs; // for input boxes
     std::vector<Call> calls;
 };

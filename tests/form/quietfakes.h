@@ -37,7 +37,7 @@ public:
 // Answers Yes to every Yes/No question and types `typed` into every input box.
 class QuietDialogs : public Dialogs {
 public:
-    Risposta messageBox(const std::u16string& text, int style,
+    Risposta messageBox(const std::u16string& text, Stile style,
                         const std::optional<std::u16string>&) override {
         last = text;
         ++messages;

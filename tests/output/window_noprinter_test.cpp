@@ -31,10 +31,10 @@ TEST_F(StampaContattoSenzaStampante, ShowsTheErrorBoxOnEveryClickAndGoesOn) {
         const ScriptedDialogs::Call& call = dialogs.calls.front();
         EXPECT_EQ(call.kind, "message");
         EXPECT_EQ(call.text, u"C'è un problema di stampa");
-        EXPECT_EQ(call.style, 48);
+        EXPECT_EQ(call.style, Stile::Avviso);
         EXPECT_EQ(call.title, std::optional<std::u16string>(u"Errore di stampa"));
 
-        EXPECT_FALSE(window->hasEnded());
+        EXPECT_FALSE(window->ended());
         EXPECT_TRUE(window->isVisible());
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Record  1/ 2"));
         EXPECT_EQ(window->text(Casella::txtChiamoro), u"Anna Maria");

@@ -137,9 +137,9 @@ protected:
     void expectTheMessageAndNothingElse() {
         ASSERT_EQ(dialogs.calls.size(), 1u);
         EXPECT_EQ(dialogs.calls[0].text, u"C'è un problema di stampa");
-        EXPECT_EQ(dialogs.calls[0].style, 48);
+        EXPECT_EQ(dialogs.calls[0].style, Stile::Avviso);
         EXPECT_EQ(dialogs.calls[0].title, std::optional<std::u16string>(u"Errore di stampa"));
-        EXPECT_FALSE(window->hasEnded());
+        EXPECT_FALSE(window->ended());
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Record  1/ 2"));
         EXPECT_EQ(window->text(Casella::txtChiamoro), u"Anna Maria");
         EXPECT_EQ(readFile("Chiamoro.DAT"), data);

@@ -13,7 +13,7 @@ void WindowTest::open() {
     window = std::make_unique<frmChiamoro>(dialogs);
     finished = std::make_unique<QSignalSpy>(window.get(), &frmChiamoro::finished);
     window->formLoad();
-    ASSERT_FALSE(window->hasEnded());
+    ASSERT_FALSE(window->ended());
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));

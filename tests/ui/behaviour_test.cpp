@@ -55,7 +55,7 @@ TEST_F(BehaviourTest, AltESavesTheShownRecordAndEndsAtOnce) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return finished->count() > 0; }));
     ASSERT_EQ(finished->count(), 1);
     EXPECT_EQ(finished->at(0).at(0).toInt(), 0);
-    EXPECT_TRUE(window->hasEnded());
+    EXPECT_TRUE(window->ended());
     EXPECT_FALSE(window->isVisible());
     std::string expected = kFiveRecords;
     expected.replace(3 * 180, 180, record("06 5550", "Dario", "nuovo\r\nindirizzo"));
@@ -286,13 +286,13 @@ TEST_F(WindowTest, ASecondCopyIsRefusedAndNeverShown) {
     frmChiamoro second(secondDialogs);
     QSignalSpy secondFinished(&second, &frmChiamoro::finished);
     second.formLoad();
-    EXPECT_TRUE(second.hasEnded());
+    EXPECT_TRUE(second.ended());
     EXPECT_NE(second.exitStatus(), 0);
     EXPECT_FALSE(second.isVisible());
     ASSERT_EQ(secondDialogs.messages().size(), 1u);
     EXPECT_EQ(secondDialogs.messages()[0].style, Stile::Critico);
     EXPECT_EQ(secondFinished.count(), 1);
-    EXPECT_FALSE(window->hasEnded());
+    EXPECT_FALSE(window->ended());
 }
 
 } // namespace

@@ -42,7 +42,7 @@ struct Shown {
 };
 
 // Shows a message box and answers it with its default button, noting what it showed.
-Shown showMessage(const std::u16string& text, int style,
+Shown showMessage(const std::u16string& text, Stile style,
                   const std::optional<std::u16string>& title = std::nullopt) {
     Shown shown;
     answerNextDialog([&shown](QWidget* dialog) {
@@ -179,7 +179,7 @@ TEST_F(WindowTest, SearchKeyThatLooksLikeMarkupIsShownLiterally) {
     EXPECT_EQ(shown.text, "Numero <B>X</B> non trovato!");
     EXPECT_EQ(shown.title, "Chiamoro");
     EXPECT_EQ(shown.labelFormat, Qt::PlainText);
-    EXPECT_FALSE(real.hasEnded());
+    EXPECT_FALSE(real.ended());
 }
 
 } // namespace

@@ -8,18 +8,17 @@
 #include <string_view>
 #include <vector>
 
-// One contact as other programs exchange it: the three texts of a record,
-// trimmed, of any length and in any characters. A line break is CR LF, the
+// A contact in free text, as other programs exchange it: the three texts of
+// a record (Contatto, the fixed-width one), trimmed, of any length and in any
+// characters. A line break is CR LF, the
 // program's own, unless the file said otherwise (a lone LF in a CSV cell).
-struct Voce {
+struct ContattoLibero {
     std::u16string numero;
     std::u16string nome;
     std::u16string commenti;
 
-    bool operator==(const Voce&) const = default;
+    bool operator==(const ContattoLibero&) const = default;
 };
-
-enum class Field { Numero, Nome, Commenti };
 
 // How long a text read from a file was. A reader holds only the start of a
 // long text (what a field can keep, and a little more); `length` counts the
@@ -48,9 +47,9 @@ struct HeldText {
 };
 
 // A contact as a reader found it: the start of each field, and each field's
-// whole length, in the order of Field.
+// whole length, in the order of Campo.
 struct ReadContact {
-    Voce voce;
+    ContattoLibero contatto;
     std::array<TextLength, 3> lengths;
 
     bool operator==(const ReadContact&) const = default;
@@ -59,23 +58,23 @@ struct ReadContact {
 // What storing a field changed: it was longer than its width and was cut, or
 // it held characters Windows-1252 lacks, which became '?'.
 struct FieldChange {
-    Field field = Field::Numero;
+    Campo field = Campo::Numero;
     std::size_t length = 0;  // the length before it was cut; 0 if it was not
     bool atLeast = false;    // the length is a lower bound: the text was longer still
     std::u16string replaced; // the characters that became '?', each once, in order
 };
 
 // A contact the window would show as empty: every field blank.
-bool blank(const Voce& voce);
+bool blank(const ContattoLibero& contatto);
 
 // The record as the window shows it: each field trimmed of spaces.
-Voce fromRecord(const Contatto& record);
+ContattoLibero fromRecord(const Contatto& record);
 
 // The record for a contact: each field trimmed of spaces and fitted to its
 // width, as the window stores what is typed. The number and the name are
 // single lines: a line break there becomes a space. What that changed, field
 // by field, is added to `changes`.
-Contatto toRecord(const Voce& voce, std::vector<FieldChange>& changes);
+Contatto toRecord(const ContattoLibero& contatto, std::vector<FieldChange>& changes);
 Contatto toRecord(const ReadContact& contact, std::vector<FieldChange>& changes);
 
 // Bytes whose encoding nobody stated: UTF-8 when they are valid UTF-8,

@@ -1,4 +1,4 @@
-#include "voce.h"
+#include "contattolibero.h"
 
 #include "store/codepage.h"
 #include "store/utf8.h"
@@ -23,7 +23,7 @@ bool isSurrogatePair(std::u16string_view text, std::size_t i) {
 }
 
 // `text` is trimmed already; `size` is how long the whole of it was.
-std::u16string fit(Field field, std::u16string_view text, TextLength size, int width,
+std::u16string fit(Campo field, std::u16string_view text, TextLength size, int width,
                    std::vector<FieldChange>& changes) {
     const auto wide = static_cast<std::size_t>(width);
     const std::u16string stored = fitField(text, wide);
@@ -66,30 +66,30 @@ void HeldText::append(const HeldText& more) {
     size.atLeast = size.atLeast || more.size.atLeast;
 }
 
-bool blank(const Voce& voce) {
-    return trimSpaces(voce.numero).empty() && trimSpaces(voce.nome).empty() &&
-           trimSpaces(voce.commenti).empty();
+bool blank(const ContattoLibero& contatto) {
+    return trimSpaces(contatto.numero).empty() && trimSpaces(contatto.nome).empty() &&
+           trimSpaces(contatto.commenti).empty();
 }
 
-Voce fromRecord(const Contatto& record) {
+ContattoLibero fromRecord(const Contatto& record) {
     return {trimSpaces(record.Numero), trimSpaces(record.Nome), trimSpaces(record.Commenti)};
 }
 
 Contatto toRecord(const ReadContact& contact, std::vector<FieldChange>& changes) {
-    const Voce& voce = contact.voce;
-    const auto size = [&contact](Field field) {
+    const ContattoLibero& contatto = contact.contatto;
+    const auto size = [&contact](Campo field) {
         return contact.lengths[static_cast<std::size_t>(field)];
     };
-    const std::u16string numero = trimSpaces(oneLine(voce.numero));
-    const std::u16string nome = trimSpaces(oneLine(voce.nome));
-    const std::u16string commenti = trimSpaces(voce.commenti);
-    return {fit(Field::Numero, numero, size(Field::Numero), kLarghezzaNumero, changes),
-            fit(Field::Nome, nome, size(Field::Nome), kLarghezzaNome, changes),
-            fit(Field::Commenti, commenti, size(Field::Commenti), kLarghezzaCommenti, changes)};
+    const std::u16string numero = trimSpaces(oneLine(contatto.numero));
+    const std::u16string nome = trimSpaces(oneLine(contatto.nome));
+    const std::u16string commenti = trimSpaces(contatto.commenti);
+    return {fit(Campo::Numero, numero, size(Campo::Numero), kLarghezzaNumero, changes),
+            fit(Campo::Nome, nome, size(Campo::Nome), kLarghezzaNome, changes),
+            fit(Campo::Commenti, commenti, size(Campo::Commenti), kLarghezzaCommenti, changes)};
 }
 
-Contatto toRecord(const Voce& voce, std::vector<FieldChange>& changes) {
-    return toRecord(ReadContact{voce, {}}, changes);
+Contatto toRecord(const ContattoLibero& contatto, std::vector<FieldChange>& changes) {
+    return toRecord(ReadContact{contatto, {}}, changes);
 }
 
 std::u16string decodeGuessing(std::string_view bytes) {
