@@ -72,7 +72,7 @@ void say(const QString& line) {
 
 QString problemText(const InputProblem& problem) {
     switch (problem.kind) {
-    case InputProblem::Kind::None:
+    case InputProblem::Kind::Readable:
         break;
     case InputProblem::Kind::NoCard:
         return QStringLiteral(

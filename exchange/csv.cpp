@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string_view>
 
+using chiamoro::Status;
+
 namespace {
 
 // A header's name is short: longer ones are no column's the program knows.

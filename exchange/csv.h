@@ -64,15 +64,15 @@ public:
     CsvReader(LineReader& lines, Notices& notices, bool spreadsheet = false)
         : lines_(lines), notices_(notices), spreadsheet_(spreadsheet) {}
 
-    Status next(ReadContact& contact, bool& got, InputProblem& problem) override;
+    chiamoro::Status next(ReadContact& contact, bool& got, InputProblem& problem) override;
     std::int64_t line() const override { return rowLine_; }
     const IgnoredFields& ignored() const override { return ignored_; }
 
 private:
-    Status header(bool& got, InputProblem& problem);
+    chiamoro::Status header(bool& got, InputProblem& problem);
     // Reads the row that begins with `piece`, handing each field to
     // fieldEnded() as it ends.
-    Status row(std::string_view piece, bool ends, InputProblem& problem);
+    chiamoro::Status row(std::string_view piece, bool ends, InputProblem& problem);
     void feed(std::string_view piece);
     void add(std::string_view bytes);
     void fieldEnded();

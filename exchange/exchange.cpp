@@ -16,6 +16,9 @@
 #include <new>
 #include <unistd.h>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+
 namespace {
 
 constexpr std::int64_t kReadBlockRecords = 4096;

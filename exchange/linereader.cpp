@@ -5,6 +5,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+
 namespace {
 
 // The encoding the first bytes of a file show, and the length of its byte-order mark.

@@ -33,16 +33,16 @@ public:
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    Status open(const std::string& path);
+    chiamoro::Status open(const std::string& path);
 
     // The next piece of the current line, or the first of the next one;
     // `ends` says that the line ends after it, `got` is false at the end of
     // the file. The piece is valid until the next call.
-    Status next(std::string_view& piece, bool& ends, bool& got);
+    chiamoro::Status next(std::string_view& piece, bool& ends, bool& got);
 
     // The first byte of what comes next, without taking it, or -1 at the end
     // of the file; skip() takes it.
-    Status peek(int& byte);
+    chiamoro::Status peek(int& byte);
     void skip() { ++start_; }
 
     // The number of the line the last piece belongs to, from 1.
@@ -58,8 +58,8 @@ public:
     bool converted() const { return encoding_ != Encoding::Bytes && encoding_ != Encoding::Utf8; }
 
 private:
-    Status read(std::string& raw); // the next block of the file; sets eof_ at the end
-    Status fill();                 // adds the next block, converted, to buffer_
+    chiamoro::Status read(std::string& raw); // the next block of the file; sets eof_ at the end
+    chiamoro::Status fill();                 // adds the next block, converted, to buffer_
     void take(std::string_view raw);
 
     FileSystem& fs_;

@@ -7,15 +7,15 @@
 // line puts it into words; nothing is imported from such a file.
 struct InputProblem {
     enum class Kind {
-        None,
+        Readable,          // nothing wrong (not "None": X11 makes that a macro)
         NoCard,            // vCard: text, but no BEGIN:VCARD ... END:VCARD in it
         UnknownColumns,    // CSV: the first row names none of the known columns
         UnterminatedQuote, // CSV: the quoted field begun at `line` never closes
     };
-    Kind kind = Kind::None;
+    Kind kind = Kind::Readable;
     std::int64_t line = 0; // from 1
 
-    bool ok() const { return kind == Kind::None; }
+    bool ok() const { return kind == Kind::Readable; }
 };
 
 // A line or a field of a file to import that was skipped, or read otherwise

@@ -69,7 +69,7 @@ public:
 
     // The next contact; `got` is false at the end. A failed read comes back as
     // the Status, a file that is not what it should be as `problem`.
-    virtual Status next(ReadContact& contact, bool& got, InputProblem& problem) = 0;
+    virtual chiamoro::Status next(ReadContact& contact, bool& got, InputProblem& problem) = 0;
 
     // The line of the file where the contact last returned begins, from 1.
     virtual std::int64_t line() const = 0;

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+using chiamoro::Status;
+
 namespace {
 
 // RFC 2426 and 6350: lines of at most 75 octets, not counting CR LF.

@@ -56,7 +56,7 @@ public:
 
     VCardReader(LineReader& lines, Notices& notices) : lines_(lines), notices_(notices) {}
 
-    Status next(ReadContact& contact, bool& got, InputProblem& problem) override;
+    chiamoro::Status next(ReadContact& contact, bool& got, InputProblem& problem) override;
     std::int64_t line() const override { return begun_; }
     const IgnoredFields& ignored() const override { return ignored_; }
 
@@ -89,8 +89,8 @@ private:
         void reset(); // for the next line, keeping the strings' room
     };
 
-    Status readLine(Line& line, bool& got);
-    Status readPhysical(Line& line, bool& got);
+    chiamoro::Status readLine(Line& line, bool& got);
+    chiamoro::Status readPhysical(Line& line, bool& got);
     void finishHead(Line& line);
     void take(const Line& line);
     static Head parseHead(std::string_view text);

@@ -9,6 +9,10 @@
 #include <sys/stat.h>
 #include <vector>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 namespace {
 
 // Plain ASCII: the names of errors, numbers.

@@ -8,7 +8,7 @@
 // The message shown to the user when a file operation fails: the operation,
 // the file and the reason, in Italian. The file names in it go through
 // escapeControls.
-std::u16string errorReport(const Status& status);
+std::u16string errorReport(const chiamoro::Status& status);
 
 // `text` with its control characters written out visibly, so that a name
 // from the disk or the command line cannot break a message into lines, drive

@@ -8,6 +8,10 @@
 #include <cerrno>
 #include <climits>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 namespace {
 
 // The decimal form of a record number with its sign position: " 3", "-1".

@@ -43,7 +43,7 @@ private:
     void search(Campo field, const std::u16string& prompt, const std::u16string& label,
                 Casella focus);
 
-    bool check(const Status& status); // reports a failure and ends; true when ok
+    bool check(const chiamoro::Status& status); // reports a failure and ends; true when ok
     void end(int status);
 
     View& view_;

@@ -6,6 +6,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::int64_t offset) {
     std::size_t done = 0;
     while (done < count) {

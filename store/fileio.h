@@ -35,11 +35,11 @@ std::string folderStatusName(const std::string& folder);
 // only owners may clean up (sticky and writable by all, as /tmp), a link of
 // another user is followed only when that user owns the folder too. Anyone
 // could have planted it there. Refused with Cause::ForeignLink (EACCES).
-Status followLinks(FileSystem& fs, const std::string& path, std::string& end);
+chiamoro::Status followLinks(FileSystem& fs, const std::string& path, std::string& end);
 
 // The refusal of a file that is not a regular one; `info` is its lstat or fstat.
-Status notRegularFile(FileOperation operation, const std::string& file, const struct stat& info,
+chiamoro::Status notRegularFile(chiamoro::FileOperation operation, const std::string& file, const struct stat& info,
                       const std::string& link = {});
 
 // Makes the names in `folder` (created, renamed, removed) durable.
-Status syncFolder(FileSystem& fs, const std::string& folder);
+chiamoro::Status syncFolder(FileSystem& fs, const std::string& folder);

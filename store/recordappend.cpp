@@ -7,6 +7,10 @@
 #include <climits>
 #include <fcntl.h>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 namespace {
 
 // Whole records, about 128 KiB: large writes, little memory.

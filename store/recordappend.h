@@ -34,16 +34,16 @@ public:
     // Opens the data file as the window does (openPhoneBook: a book the user
     // may not write is refused, a missing one created empty) and copies it to
     // the scratch file. `folder` holds the lock and must outlive this object.
-    Status open(const PhoneBookFiles& files, FolderLock& folder);
+    chiamoro::Status open(const PhoneBookFiles& files, FolderLock& folder);
 
     // Adds a record to the batch. On failure the batch has been rolled back.
-    Status add(const Contatto& record);
+    chiamoro::Status add(const Contatto& record);
 
     // Puts the batch on the disk, in one step. On failure it has been rolled
     // back, unless committed() says the rename went through and only the
     // folder's sync after it failed: the batch is then in place, but the
     // system does not promise that it would survive a crash.
-    Status commit();
+    chiamoro::Status commit();
     bool committed() const { return committed_; }
 
     // Takes the batch back; nothing happens after a commit or a first rollback.
@@ -58,10 +58,10 @@ public:
     std::int32_t totalAfter() const;
 
 private:
-    Status copyBook();
-    Status flush();
-    Status failure(FileOperation operation) const; // on the data file, with errno
-    Status fail(const Status& status);             // rolls back, then reports
+    chiamoro::Status copyBook();
+    chiamoro::Status flush();
+    chiamoro::Status failure(chiamoro::FileOperation operation) const; // on the data file, with errno
+    chiamoro::Status fail(const chiamoro::Status& status);             // rolls back, then reports
 
     FileSystem& fs_;
     FolderLock* folder_ = nullptr;

@@ -14,6 +14,10 @@
 #include <unistd.h>
 #include <vector>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 namespace {
 
 // Small enough to stay in the processor's cache between the read and the write.

@@ -27,12 +27,12 @@ struct PhoneBookFiles {
 
 // Resolves "Chiamoro.DAT" of the current folder, once, following a link and
 // links to links to the file at the end, which need not exist.
-Status locatePhoneBook(FileSystem& fs, PhoneBookFiles& files);
+chiamoro::Status locatePhoneBook(FileSystem& fs, PhoneBookFiles& files);
 
 // The number of records a file of `length` bytes is taken to hold: length/180
 // rounded to the nearest integer, ties to even, and at least 1. Fails (EFBIG)
 // when the count does not fit a 32-bit record number.
-Status countRecords(std::int64_t length, std::int32_t& count);
+chiamoro::Status countRecords(std::int64_t length, std::int32_t& count);
 
 // An exclusive lock on the folder that holds the data file, kept for the whole
 // run: one program per phone book. The folder is never replaced, unlike the
@@ -46,8 +46,8 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
 
     // Fails with EWOULDBLOCK (operation Lock) while another program holds it.
-    Status acquire(const PhoneBookFiles& files = {});
-    Status sync();
+    chiamoro::Status acquire(const PhoneBookFiles& files = {});
+    chiamoro::Status sync();
 
 private:
     FileSystem& fs_;
@@ -61,7 +61,7 @@ private:
 // file, or a link, under that name in a folder others may write). Anything
 // else there is reported (Cause::NotRegularFile or Cause::ForeignFile) and
 // left alone, and nothing is created.
-Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder,
+chiamoro::Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder,
                                 const PhoneBookFiles& files = {});
 
 // Opens the data file as the window does, for reading and writing: a missing
@@ -69,7 +69,7 @@ Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder,
 // leads nowhere, and only a regular file is opened at all. A file the user may
 // not write is thus refused by the system (EACCES; not for root, whom the
 // permission bits do not stop). `info` is the open file's fstat.
-Status openPhoneBook(FileSystem& fs, const PhoneBookFiles& files, int& fd, bool& created,
+chiamoro::Status openPhoneBook(FileSystem& fs, const PhoneBookFiles& files, int& fd, bool& created,
                      struct stat& info);
 
 // A file of fixed 180-byte records, opened by relative name. Every write is on
@@ -82,14 +82,14 @@ public:
     RecordFile& operator=(const RecordFile&) = delete;
 
     // Opens the data file with openPhoneBook.
-    Status open(const PhoneBookFiles& files);
+    chiamoro::Status open(const PhoneBookFiles& files);
     // A file of the current folder, under its own name.
-    Status open(const std::string& name) {
+    chiamoro::Status open(const std::string& name) {
         PhoneBookFiles files;
         files.data = name;
         return open(files);
     }
-    Status close();
+    chiamoro::Status close();
     // Whether open() created the file: its name is on the disk only once the
     // folder has been synced.
     bool created() const { return created_; }
@@ -99,28 +99,28 @@ public:
 
     // Record n (1-based). Beyond the end of the file it reads as blank; a partial
     // last record reads as what is there, padded with spaces.
-    Status read(std::int32_t n, Contatto& record);
+    chiamoro::Status read(std::int32_t n, Contatto& record);
 
     // Writes record n; a write past the end fills any gap with spaces. A write
     // that fails part-way is undone as far as the disk allows: the bytes it
     // replaced are put back and an append is cut back to the previous length.
-    Status write(std::int32_t n, const Contatto& record);
+    chiamoro::Status write(std::int32_t n, const Contatto& record);
 
     // Rewrites the file without record `n` of `total` through the scratch file
     // (see Replacement): the other records copied, each 180 bytes, in order,
     // the copy synced and renamed over the data file. The rename is the commit
     // point: on any failure before it the scratch file is removed and the data
     // file is left untouched. Afterwards this object refers to the new file.
-    Status removeRecord(std::int32_t n, std::int32_t total);
+    chiamoro::Status removeRecord(std::int32_t n, std::int32_t total);
 
     // The first record among 1..total whose field, trimmed of spaces and
     // upper-cased, equals `key` exactly; 0 if none. `key` is already upper-case.
-    Status find(Campo field, std::u16string_view key, std::int32_t total, std::int32_t& found);
+    chiamoro::Status find(Campo field, std::u16string_view key, std::int32_t total, std::int32_t& found);
 
 private:
-    Status copyWithout(Replacement& copy, std::int32_t n, std::int32_t total);
-    Status readBlock(char* buffer, std::int64_t offset, std::size_t count);
-    Status failure(FileOperation operation) const; // on the data file, with errno
+    chiamoro::Status copyWithout(Replacement& copy, std::int32_t n, std::int32_t total);
+    chiamoro::Status readBlock(char* buffer, std::int64_t offset, std::size_t count);
+    chiamoro::Status failure(chiamoro::FileOperation operation) const; // on the data file, with errno
 
     FileSystem& fs_;
     PhoneBookFiles files_;

@@ -12,6 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 namespace {
 
 // The scratch name a signal handler removes, when `pendingScratch` is set.

@@ -45,12 +45,12 @@ public:
     Replacement& operator=(const Replacement&) = delete;
 
     // `link` is the link through which the target was reached, for the reports.
-    Status begin(const std::string& target, const std::string& scratch,
+    chiamoro::Status begin(const std::string& target, const std::string& scratch,
                  const std::string& link = {});
-    Status write(const char* bytes, std::size_t count, std::int64_t offset);
+    chiamoro::Status write(const char* bytes, std::size_t count, std::int64_t offset);
     // After the rename it fails only when the folder's sync does: renamed()
     // then says the new content is in place, though a crash might undo it.
-    Status commit();
+    chiamoro::Status commit();
     bool renamed() const { return renamed_; }
     // After the rename, the scratch file's descriptor, which now reaches the
     // target; closing it is then the caller's part.
@@ -59,12 +59,12 @@ public:
     void abandon();
 
 private:
-    Status prepare();
-    Status copyOwner(const struct stat& info);
-    Status copyAttributes();
-    Status removeStaleScratch();
+    chiamoro::Status prepare();
+    chiamoro::Status copyOwner(const struct stat& info);
+    chiamoro::Status copyAttributes();
+    chiamoro::Status removeStaleScratch();
     void forget(); // takes the scratch name back from the signal handler
-    Status failure(FileOperation operation, const std::string& file) const; // with errno
+    chiamoro::Status failure(chiamoro::FileOperation operation, const std::string& file) const; // with errno
 
     FileSystem& fs_;
     std::string target_;

@@ -3,6 +3,15 @@
 #include <cstdint>
 #include <string>
 
+// X11's Xlib.h defines Status as a macro for int, which would rewrite the name
+// of the type below and of every use of it in the headers that follow; Xlib's
+// own declarations are read by then, so the macro can go.
+#ifdef Status
+#undef Status
+#endif
+
+namespace chiamoro {
+
 // The outcome of one file operation: success, or which operation failed on
 // which file and the system's reason (errno). The form turns a failure into
 // the message the user reads; nothing below it does any reporting.
@@ -60,3 +69,5 @@ struct Status {
         return {operation, std::move(file), error, std::move(link), {}, cause, detail};
     }
 };
+
+} // namespace chiamoro

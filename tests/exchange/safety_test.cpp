@@ -19,6 +19,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 namespace {
 
 using SafetyTest = InTempDir;

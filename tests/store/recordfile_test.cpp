@@ -11,6 +11,9 @@
 #include <sys/stat.h>
 #include <vector>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+
 namespace {
 
 Contatto contact(const std::u16string& numero, const std::u16string& nome = u"",

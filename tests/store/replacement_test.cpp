@@ -18,6 +18,10 @@
 #include <unistd.h>
 #include <vector>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 namespace {
 
 using ReplacementTest = InTempDir;

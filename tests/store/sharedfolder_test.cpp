@@ -17,6 +17,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using chiamoro::Status;
+using chiamoro::FileOperation;
+using chiamoro::Cause;
+
 namespace {
 
 using SharedFolderTest = InTempDir;
