@@ -153,12 +153,11 @@ QString ignoredText(const ExchangeReport& report, Formato format) {
     return text;
 }
 
-// What went wrong, in one line: the first paragraph of the window's report
+// What went wrong, in one line: the sentence the window's report opens with,
 // for a file operation, or where the file to import is not what it should be.
 QString failureText(const ExchangeReport& report, const QString& file) {
     if (!report.status.ok()) {
-        const QString text = QString::fromStdU16String(errorReport(report.status));
-        return text.section(QStringLiteral("\r\n"), 0, 0);
+        return QString::fromStdU16String(failureSentence(report.status));
     }
     return quotedName(file) + QStringLiteral(", riga ") + QString::number(report.problem.line) +
            QStringLiteral(": ") + problemText(report.problem) + QLatin1Char('.');

@@ -9,9 +9,9 @@
 #include <sys/stat.h>
 #include <vector>
 
-using chiamoro::Status;
-using chiamoro::FileOperation;
 using chiamoro::Cause;
+using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 
@@ -251,18 +251,22 @@ std::u16string escapeControls(std::u16string_view text) {
     return shown;
 }
 
-std::u16string errorReport(const Status& status) {
+std::u16string failureSentence(const Status& status) {
     if (status.operation == FileOperation::Lock && status.error == EWOULDBLOCK) {
         std::u16string phoneBook = u"La rubrica " + name(status.file);
         if (!status.link.empty()) {
             phoneBook =
                 u"La rubrica " + name(status.link) + u", cioè il file " + name(status.file) + u",";
         }
-        return phoneBook +
-               u" di questa cartella è già aperta in un'altra copia di Chiamoro.\r\n\r\n"
-               u"Chiudere l'altra copia e riprovare.";
+        return phoneBook + u" di questa cartella è già aperta in un'altra copia di Chiamoro.";
     }
     const Verb what = verb(status.operation);
     return u"Impossibile " + std::u16string(what.text) + u" " + subject(status, what.of) + u": " +
-           reason(status) + u".\r\n\r\nIl programma verrà chiuso.";
+           reason(status) + u".";
+}
+
+std::u16string errorReport(const Status& status) {
+    const bool open = status.operation == FileOperation::Lock && status.error == EWOULDBLOCK;
+    return failureSentence(status) + (open ? u"\r\n\r\nChiudere l'altra copia e riprovare."
+                                           : u"\r\n\r\nIl programma verrà chiuso.");
 }

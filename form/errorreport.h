@@ -5,9 +5,15 @@
 #include <string>
 #include <string_view>
 
-// The message shown to the user when a file operation fails: the operation,
-// the file and the reason, in Italian. The file names in it go through
-// escapeControls.
+// What went wrong with a file operation, in one Italian sentence: the
+// operation, the file and the reason, or that another copy of the program
+// has the phone book open. The window's message is made of it, and so is the
+// command line's line. The file names in it go through escapeControls.
+std::u16string failureSentence(const chiamoro::Status& status);
+
+// The window's message for a failed file operation: the sentence, then what
+// happens next (the program ends; or, for a phone book open elsewhere, what
+// to do about it).
 std::u16string errorReport(const chiamoro::Status& status);
 
 // `text` with its control characters written out visibly, so that a name

@@ -1,12 +1,14 @@
+// The Italian words of a failed file operation, for the window and the command line.
+
 #include "form/errorreport.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-using chiamoro::Status;
-using chiamoro::FileOperation;
 using chiamoro::Cause;
+using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 
@@ -100,4 +102,22 @@ TEST(ErrorReport, ControlCharactersInANameAreShownNotObeyed) {
         firstParagraph(Status::failure(FileOperation::Open, "a\r\n\r\nIl file è salvo.", EIO));
     EXPECT_EQ(report, u"Impossibile aprire il file \"a\\r\\n\\r\\nIl file è salvo.\": errore di "
                       u"lettura o scrittura del disco (EIO).");
+}
+
+TEST(ErrorReport, TheWindowsMessageOpensWithTheCommandLinesSentence) {
+    const Status cases[] = {
+        Status::failure(FileOperation::Write, "Chiamoro.DAT", ENOSPC),
+        Status::failure(FileOperation::Rename, "Chiamoro.TMP", EACCES),
+        Status::failure(FileOperation::Lock, "Chiamoro.DAT", EWOULDBLOCK),
+        Status::failure(FileOperation::Lock, "altrove/rubrica.dat", EWOULDBLOCK, "Chiamoro.DAT"),
+        Status::refusal(FileOperation::Replace, "Chiamoro.DAT", Cause::HardLinks, EMLINK, 2),
+    };
+    for (const Status& status : cases) {
+        const std::u16string sentence = failureSentence(status);
+        SCOPED_TRACE(std::string(sentence.begin(), sentence.end()));
+        EXPECT_EQ(sentence.find(u'\n'), std::u16string::npos) << "one line";
+        EXPECT_EQ(sentence.back(), u'.');
+        const std::u16string report = errorReport(status);
+        EXPECT_EQ(report.substr(0, sentence.size() + 4), sentence + u"\r\n\r\n");
+    }
 }
