@@ -1,3 +1,5 @@
+// The texts the form composes for the clipboard and the printed page.
+
 #include "form/contacttext.h"
 
 #include <clocale>

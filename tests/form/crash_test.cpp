@@ -1,3 +1,7 @@
+// The process dies at every system call of a command, once with the disk
+// keeping only what was synced and once keeping everything: a restart finds
+// the old or the new content, never less and never a mix, and goes on working.
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -5,10 +9,6 @@
 
 #include "harness.h"
 #include "support/crashfs.h"
-
-// The process dies at every system call of a command, once with the disk
-// keeping only what was synced and once keeping everything: a restart finds
-// the old or the new content, never less and never a mix, and goes on working.
 
 namespace {
 

@@ -1,3 +1,5 @@
+// A failed file operation in each command: reported once, and the program ends.
+
 #include <gtest/gtest.h>
 
 #include <cerrno>

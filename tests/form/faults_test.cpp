@@ -1,3 +1,7 @@
+// Every system call of every command, failed in every way: the user gets one
+// clear report, the program ends with a non-zero status, and the data file is
+// as it was before the command or as the command meant to leave it.
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -7,10 +11,6 @@
 
 #include "harness.h"
 #include "support/faultyfs.h"
-
-// Every system call of every command, failed in every way: the user gets one
-// clear report, the program ends with a non-zero status, and the data file is
-// as it was before the command or as the command meant to leave it.
 
 namespace {
 

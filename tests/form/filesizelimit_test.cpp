@@ -1,3 +1,6 @@
+// Under the file size limit the system sets: one report that says why, and
+// the phone book as it was.
+
 #include "harness.h"
 
 #include <csignal>
@@ -6,9 +9,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-// Under the file size limit the system sets: one report that says why, and
-// the phone book as it was.
 
 namespace {
 

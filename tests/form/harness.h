@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "fakes.h"
+#include "support/fakes.h"
 #include "form/rubrica.h"
 #include "support/records.h"
 #include "support/tempdir.h"

@@ -1,3 +1,6 @@
+// One program per phone book: a second copy is refused at every moment of the
+// first one's work, and it touches nothing.
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -5,9 +8,6 @@
 
 #include "harness.h"
 #include "support/faultyfs.h"
-
-// One program per phone book: a second copy is refused at every moment of the
-// first one's work, and it touches nothing.
 
 namespace {
 

@@ -1,3 +1,7 @@
+// Real processes killed with SIGKILL at random moments of a deletion in a large
+// file: the data file is always the old or the new phone book, and the next
+// run goes on from it without losing anything.
+
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -10,10 +14,6 @@
 #include <thread>
 
 #include "harness.h"
-
-// Real processes killed with SIGKILL at random moments of a deletion in a large
-// file: the data file is always the old or the new phone book, and the next
-// run goes on from it without losing anything.
 
 namespace {
 

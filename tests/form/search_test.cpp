@@ -1,3 +1,5 @@
+// Searching by number and by name: the prompts, the matching, what is saved and shown.
+
 #include <gtest/gtest.h>
 
 #include <clocale>

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <unistd.h>
 
 inline void require(bool condition, const char* what) {
@@ -21,9 +22,16 @@ inline void enterScratchFolder() {
     if (done) {
         return;
     }
-    const char* base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string folder = std::string(base) + "/chiamoro-fuzz-XXXXXX";
-    require(mkdtemp(folder.data()) != nullptr, "scratch folder");
+    // Under TMPDIR (or the system's temporary folder), and where that cannot
+    // be written, in the folder the run was started from (the build tree).
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    std::string folder = (error ? std::filesystem::path(".") : temporary).string() +
+                         "/chiamoro-fuzz-XXXXXX";
+    if (mkdtemp(folder.data()) == nullptr) {
+        folder = "chiamoro-fuzz-XXXXXX";
+        require(mkdtemp(folder.data()) != nullptr, "scratch folder");
+    }
     require(chdir(folder.c_str()) == 0, "chdir");
     done = true;
 }

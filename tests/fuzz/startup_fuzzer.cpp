@@ -4,7 +4,7 @@
 // on it, shows records, searches, appends and deletes, and checks what it can
 // know about the file from its length alone.
 
-#include "form/quietfakes.h"
+#include "support/quietfakes.h"
 #include "form/rubrica.h"
 #include "scratch.h"
 

@@ -1,3 +1,5 @@
+// "Copia Contatto" in the real program on a private X server, read back by another X client.
+
 #include "form/contacttext.h"
 #include "support/records.h"
 #include "support/tempdir.h"

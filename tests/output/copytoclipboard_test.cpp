@@ -1,3 +1,5 @@
+// The Qt clipboard writer, in the application's own clipboard.
+
 #include "output/contactoutput.h"
 
 #include <QClipboard>

@@ -1,3 +1,5 @@
+// Printing when the print server has no printer: every print fails, and says so.
+
 #include "form/contacttext.h"
 #include "output/contactoutput.h"
 #include "printjobs.h"

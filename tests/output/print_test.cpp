@@ -1,3 +1,5 @@
+// The printed page handed to a private print server: its lines, font and documents.
+
 #include "form/contacttext.h"
 #include "output/contactoutput.h"
 #include "printjobs.h"

@@ -1,3 +1,5 @@
+// "Stampa contatto" in the window when there is no printer at all.
+
 #include "support/windowtest.h"
 
 #include <QLineEdit>

@@ -1,3 +1,5 @@
+// "Stampa contatto" clicked in the window, and the print system's answers.
+
 #include "form/contacttext.h"
 #include "printjobs.h"
 #include "support/windowtest.h"

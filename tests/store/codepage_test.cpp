@@ -1,3 +1,5 @@
+// The Windows-1252 codec of the data file.
+
 #include <gtest/gtest.h>
 
 #include "store/codepage.h"

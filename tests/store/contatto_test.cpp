@@ -1,3 +1,5 @@
+// The record: fitting and trimming its fields, and its 180 bytes.
+
 #include <gtest/gtest.h>
 
 #include "store/contatto.h"

@@ -1,3 +1,5 @@
+// The record file: the record count, reads and writes at offsets, deletion and search.
+
 #include "store/codepage.h"
 #include "store/recordfile.h"
 #include "store/uppercase.h"

@@ -1,3 +1,5 @@
+// One-to-one upper-casing for the searches, under any locale.
+
 #include <gtest/gtest.h>
 
 #include <clocale>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "form/fakes.h"
+#include "support/fakes.h"
 #include "support/records.h"
 #include "support/tempdir.h"
 #include "ui/frmchiamoro.h"
