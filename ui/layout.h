@@ -7,8 +7,9 @@
 // controls, each once, in the order they are created. That order is also the
 // stacking order: where two controls overlap, the later one lies on top.
 //
-// The window (ui/frmchiamoro.cpp) builds itself from this table, and the
-// layout test checks the window against it. Nothing here needs Qt.
+// The window (ui/frmchiamoro.cpp) builds itself from this table; the layout
+// test, the bare-window benchmark and the benchmark's click driver (through
+// bench/control_places) read the same table. Nothing here needs Qt.
 //
 // Positions and sizes are in twips, 15 to the device-independent pixel; each
 // becomes the nearest whole pixel (4000 twips are 267 pixels).
