@@ -1,6 +1,7 @@
 #include "frmchiamoro.h"
 
 #include "ui/frameshape.h"
+#include "ui/layout.h"
 #include "ui/limitedtextedit.h"
 #include "ui/pointers.h"
 #include "ui/qtdialogs.h"
@@ -16,33 +17,18 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
-#include <iterator>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace {
 
-// The layout is measured in twips, 15 to the device-independent pixel. Every
-// position and size divides exactly; the two heights of the info panel do not
-// and are rounded to the nearest pixel: 4000 twips to 267, 5825 to 388.
-constexpr int kTwipsPerPixel = 15;
+using layout::Kind;
+using layout::pixels;
 
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
+QColor qColor(layout::Colour colour) {
+    return QColor(colour.red, colour.green, colour.blue);
 }
-
-constexpr int pixels(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
-constexpr int kClientWidth = pixels(6255);       // 417
-constexpr int kStartClientHeight = pixels(3990); // 266
-constexpr int kCollapsedHeight = pixels(4000);   // 267: Text1 still hidden
-constexpr int kExpandedHeight = pixels(5825);    // 388: Text1 shown whole
-
-const QColor kOrange(255, 128, 0);
-const QColor kLightYellow(255, 255, 192);
-const QColor kDarkBlue(0, 0, 192);
 
 // Fonts of the layout that the system may lack, and what stands in for them.
 // Arial and Times New Roman are covered by fontconfig's own aliases for the
@@ -52,36 +38,88 @@ void installFontSubstitutes() {
     QFont::insertSubstitution(QStringLiteral("Comic Sans MS"), QStringLiteral("Comic Neue"));
 }
 
-QFont makeFont(const QString& family, qreal points, bool bold) {
-    QFont chosen(family);
-    chosen.setPointSizeF(points);
-    chosen.setWeight(bold ? QFont::Bold : QFont::Normal);
+QFont qFont(const layout::Font& font) {
+    QFont chosen(QString::fromUtf16(font.family));
+    chosen.setPointSizeF(font.points);
+    chosen.setWeight(font.bold ? QFont::Bold : QFont::Normal);
     return chosen;
 }
 
-const QString kTimes = QStringLiteral("Times New Roman");
-
-template <typename Control>
-Control* place(Control* control, const char* name, const QRect& geometry) {
-    control->setObjectName(QLatin1String(name));
-    control->setGeometry(geometry);
-    return control;
+QRect pixelRect(const layout::Place& place) {
+    return QRect(pixels(place.left), pixels(place.top), pixels(place.width), pixels(place.height));
 }
 
-QLabel* caption(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* label = place(new QLabel(text, parent), name, geometry);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setFont(makeFont(kTimes, 9.75, true));
-    QPalette colours = label->palette();
-    colours.setColor(QPalette::WindowText, kLightYellow);
-    label->setPalette(colours);
-    return label;
+// The palette roles of a control's text colour and of the colour behind it (a
+// frame's one colour is its line's).
+std::pair<QPalette::ColorRole, QPalette::ColorRole> colourRoles(Kind kind) {
+    switch (kind) {
+    case Kind::textBox:
+    case Kind::textArea:
+        return {QPalette::Text, QPalette::Base};
+    case Kind::button:
+        return {QPalette::ButtonText, QPalette::Button};
+    case Kind::frame:
+    case Kind::picture:
+    case Kind::label:
+        break;
+    }
+    return {QPalette::WindowText, QPalette::Window};
 }
 
-QPushButton* button(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* control = place(new QPushButton(text, parent), name, geometry);
-    control->setAutoDefault(false);
-    control->setDefault(false);
+void setColours(QWidget* control, const layout::Control& row) {
+    if (!row.foreColour && !row.backColour) {
+        return;
+    }
+    const auto [foreRole, backRole] = colourRoles(row.kind);
+    QPalette colours = control->palette();
+    if (row.foreColour) {
+        colours.setColor(foreRole, qColor(*row.foreColour));
+    }
+    if (row.backColour) {
+        colours.setColor(backRole, qColor(*row.backColour));
+        if (backRole == QPalette::Window) {
+            control->setAutoFillBackground(true); // a label paints none of its own
+        }
+    }
+    control->setPalette(colours);
+}
+
+using Handler = void (Rubrica::*)();
+
+Handler handlerOf(layout::Click click) {
+    using layout::Click;
+    switch (click) {
+    case Click::none:
+        break;
+    case Click::cmdEsciClick:
+        return &Rubrica::cmdEsciClick;
+    case Click::cmdPrecedenteClick:
+        return &Rubrica::cmdPrecedenteClick;
+    case Click::cmdSuccessivoClick:
+        return &Rubrica::cmdSuccessivoClick;
+    case Click::cmdNuovoClick:
+        return &Rubrica::cmdNuovoClick;
+    case Click::cmdCancellaClick:
+        return &Rubrica::cmdCancellaClick;
+    case Click::cmdCercaClick:
+        return &Rubrica::cmdCercaClick;
+    case Click::command1Click:
+        return &Rubrica::command1Click;
+    case Click::command2Click:
+        return &Rubrica::command2Click;
+    case Click::command3Click:
+        return &Rubrica::command3Click;
+    }
+    return nullptr;
+}
+
+// A control the window works with by name, once the table has made it.
+template <typename Control> Control* built(const QWidget* window, const char* name) {
+    auto* control = dynamic_cast<Control*>(
+        window->findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly));
+    if (control == nullptr) {
+        qFatal("The layout has no control %s of the kind the window expects", name);
+    }
     return control;
 }
 
@@ -98,110 +136,110 @@ frmChiamoro::frmChiamoro(Dialogs* dialogs, QWidget* parent)
       dialogs_(dialogs ? *dialogs : *ownDialogs_), rubrica_(*this, dialogs_, desktop_) {
     setObjectName(QStringLiteral("frmChiamoro"));
     installFontSubstitutes();
-    setFont(makeFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+    setFont(qFont(layout::kWindowFont));
     setWindowIcon(QIcon(QStringLiteral(":/assets/chiamoro.ico")));
-    setFixedSize(kClientWidth, kStartClientHeight);
+    setFixedSize(pixels(layout::kClientWidth), pixels(layout::kClientHeight));
     createControls();
     txtNome->setFocus();
 }
 
 frmChiamoro::~frmChiamoro() = default;
 
+QWidget* frmChiamoro::createControl(const layout::Control& row) {
+    const QString caption = QString::fromUtf16(row.caption);
+    QWidget* control = nullptr;
+    switch (row.kind) {
+    case Kind::frame: {
+        auto* frame = new FrameShape(this);
+        if (row.foreColour) {
+            frame->setLineColor(qColor(*row.foreColour));
+        }
+        control = frame;
+        break;
+    }
+    case Kind::picture:
+    case Kind::label: {
+        auto* label = new QLabel(caption, this);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (row.picture) {
+            label->setPixmap(QPixmap(QLatin1String(row.picture)));
+        }
+        control = label;
+        break;
+    }
+    case Kind::textBox: {
+        auto* box = new QLineEdit(this);
+        if (row.maxLength > 0) {
+            box->setMaxLength(row.maxLength);
+        }
+        control = box;
+        break;
+    }
+    case Kind::textArea: {
+        auto* box = new LimitedTextEdit(this);
+        if (row.maxLength > 0) {
+            box->setMaxLength(row.maxLength);
+        }
+        control = box;
+        break;
+    }
+    case Kind::button: {
+        auto* button = new QPushButton(caption, this);
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        if (const auto handler = handlerOf(row.click)) {
+            connect(button, &QPushButton::clicked, this, [this, handler] { run(handler); });
+        }
+        control = button;
+        break;
+    }
+    }
+    control->setObjectName(QLatin1String(row.name));
+    control->setGeometry(pixelRect(row.place));
+    control->setFont(qFont(row.font));
+    if (row.kind != Kind::frame) {
+        setColours(control, row);
+    }
+    if (row.pointer) {
+        control->setCursor(loadPointer(QLatin1String(row.pointer)));
+    }
+    control->setToolTip(QString::fromUtf16(row.tooltip));
+    return control;
+}
+
 void frmChiamoro::createControls() {
-    // Later controls lie on top of earlier ones: the frame at the bottom, then
+    // In the table's order, which stacks them: the frame at the bottom, then
     // the picture, the labels, and the text boxes and buttons above them all.
-    Shape1 = place(new FrameShape(this), "Shape1", twips(0, 0, 6255, 3975));
-    Shape1->setLineColor(kLightYellow);
+    std::vector<std::pair<int, QWidget*>> tabOrder;
+    for (const layout::Control& row : layout::kControls) {
+        QWidget* control = createControl(row);
+        if (row.tabIndex != layout::kNoTabStop) {
+            tabOrder.emplace_back(row.tabIndex, control);
+        }
+    }
+    std::sort(tabOrder.begin(), tabOrder.end());
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) {
+        QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    }
 
-    Image1 = place(new QLabel(this), "Image1", twips(240, 360, 1500, 3000));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/assets/handset.gif")));
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1 = built<QLabel>(this, "Image1");
+    Label1 = built<QLabel>(this, "Label1");
+    txtNome = built<QLineEdit>(this, "txtNome");
+    txtChiamoro = built<QLineEdit>(this, "txtChiamoro");
+    txtCommenti = built<LimitedTextEdit>(this, "txtCommenti");
+    Text1 = built<LimitedTextEdit>(this, "Text1");
+    cmdEsci = built<QPushButton>(this, "cmdEsci");
 
-    lblChiamoro = caption(this, "lblChiamoro", QStringLiteral("Chiamoro o Cellulare:"),
-                          twips(1080, 0, 2175, 255));
-    lblNome = caption(this, "lblNome", QStringLiteral("Nome:"), twips(1080, 840, 975, 255));
-    lblCommenti =
-        caption(this, "lblCommenti", QStringLiteral("Commenti:"), twips(1080, 1800, 1095, 255));
-
-    Label1 = place(new QLabel(QStringLiteral("Info"), this), "Label1", twips(240, 3600, 495, 255));
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 9.75, true));
-    Label1->setAutoFillBackground(true);
-    QPalette orange = Label1->palette();
-    orange.setColor(QPalette::Window, kOrange);
-    Label1->setPalette(orange);
-
-    txtNome = place(new QLineEdit(this), "txtNome", twips(1080, 240, 3255, 495));
-    txtNome->setFont(makeFont(QStringLiteral("Arial"), 14.25, true));
-    QPalette blue = txtNome->palette();
-    blue.setColor(QPalette::Text, kDarkBlue);
-    txtNome->setPalette(blue);
-    txtNome->setMaxLength(40);
-    txtNome->setToolTip(QStringLiteral("Inserire n° di chiamoro o cellulare"));
-
-    txtChiamoro = place(new QLineEdit(this), "txtChiamoro", twips(1080, 1080, 3255, 495));
-    txtChiamoro->setFont(makeFont(QStringLiteral("Arial"), 12, false));
-    txtChiamoro->setMaxLength(40);
-    txtChiamoro->setToolTip(QStringLiteral("Inserire il Nome del contatto"));
-
-    txtCommenti = place(new LimitedTextEdit(this), "txtCommenti", twips(1080, 2040, 3255, 1215));
-    txtCommenti->setFont(makeFont(kTimes, 9.75, false));
-    txtCommenti->setMaxLength(100);
-    txtCommenti->setToolTip(QStringLiteral(
-        "Inserire commenti o Numeri secondari (facoltativo e non compreso  nella ricerca) "
-        "Max 65 Caratteri!"));
-
-    // Below the client area as laid out: it shows when the window grows.
-    Text1 = place(new LimitedTextEdit(this), "Text1", twips(240, 4080, 5775, 1695));
     Text1->setTextCrLf(infoText());
     Text1->setAccessibleName(QStringLiteral("Info"));
 
     // The contact boxes are known by their captions.
-    const std::pair<QLabel*, QWidget*> captions[] = {
-        {lblChiamoro, txtNome}, {lblNome, txtChiamoro}, {lblCommenti, txtCommenti}};
-    for (const auto& [label, box] : captions) {
+    const std::pair<const char*, QWidget*> captions[] = {
+        {"lblChiamoro", txtNome}, {"lblNome", txtChiamoro}, {"lblCommenti", txtCommenti}};
+    for (const auto& [name, box] : captions) {
+        auto* label = built<QLabel>(this, name);
         label->setBuddy(box);
         box->setAccessibleName(label->text());
-    }
-
-    Command2 =
-        button(this, "Command2", QStringLiteral("Copia Contatto"), twips(1080, 3360, 1695, 375));
-    Command2->setToolTip(QStringLiteral(
-        "Copia Contatto in memoria, per una personalizzata impaginazione in Word o altro."));
-    Command3 =
-        button(this, "Command3", QStringLiteral("Stampa contatto"), twips(2880, 3360, 1455, 375));
-    Command3->setCursor(loadPointer(QStringLiteral(":/assets/book.ico")));
-
-    // The upper buttons overlap by one pixel; the later one lies on top.
-    cmdCerca = button(this, "cmdCerca", QStringLiteral("Cerca N°"), twips(4560, 120, 1455, 495));
-    cmdCerca->setFont(makeFont(kTimes, 12, true));
-    cmdCerca->setCursor(loadPointer(QStringLiteral(":/assets/hand.cur")));
-    cmdSuccessivo =
-        button(this, "cmdSuccessivo", QStringLiteral("Successivo"), twips(4560, 1080, 1455, 495));
-    cmdSuccessivo->setFont(makeFont(kTimes, 9.75, false));
-    cmdSuccessivo->setCursor(loadPointer(QStringLiteral(":/assets/arrow-up-right.cur")));
-    Command1 = button(this, "Command1", QStringLiteral("Cerca Nome"), twips(4560, 600, 1455, 495));
-    Command1->setFont(makeFont(QStringLiteral("MS Sans Serif"), 8.25, true));
-    Command1->setCursor(loadPointer(QStringLiteral(":/assets/letter.ico")));
-    cmdPrecedente =
-        button(this, "cmdPrecedente", QStringLiteral("Precedente"), twips(4560, 1560, 1455, 495));
-    cmdPrecedente->setFont(makeFont(kTimes, 9.75, false));
-    cmdPrecedente->setCursor(loadPointer(QStringLiteral(":/assets/arrow-up-left.cur")));
-    cmdNuovo = button(this, "cmdNuovo", QStringLiteral("Nuovo"), twips(4560, 2160, 1455, 495));
-    cmdNuovo->setFont(makeFont(kTimes, 9.75, true));
-    cmdNuovo->setCursor(loadPointer(QStringLiteral(":/assets/pen.cur")));
-    cmdCancella =
-        button(this, "cmdCancella", QStringLiteral("Cancella"), twips(4560, 2760, 1455, 495));
-    cmdCancella->setFont(makeFont(kTimes, 9.75, false));
-    cmdCancella->setCursor(loadPointer(QStringLiteral(":/assets/move.cur")));
-    cmdEsci = button(this, "cmdEsci", QStringLiteral("&Esci"), twips(4560, 3360, 1455, 375));
-    cmdEsci->setCursor(loadPointer(QStringLiteral(":/assets/stop.ico")));
-
-    QWidget* const tabOrder[] = {txtNome,  txtChiamoro, txtCommenti, cmdSuccessivo, cmdPrecedente,
-                                 cmdNuovo, cmdEsci,     cmdCancella, cmdCerca,      Text1,
-                                 Command1, Command3,    Command2};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
-        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
 
     // Pointer movements that resize the window.
@@ -211,18 +249,6 @@ void frmChiamoro::createControls() {
         control->setMouseTracking(true);
         control->installEventFilter(this);
     }
-
-    connect(cmdEsci, &QPushButton::clicked, this, [this] { run(&Rubrica::cmdEsciClick); });
-    connect(cmdPrecedente, &QPushButton::clicked, this,
-            [this] { run(&Rubrica::cmdPrecedenteClick); });
-    connect(cmdSuccessivo, &QPushButton::clicked, this,
-            [this] { run(&Rubrica::cmdSuccessivoClick); });
-    connect(cmdNuovo, &QPushButton::clicked, this, [this] { run(&Rubrica::cmdNuovoClick); });
-    connect(cmdCancella, &QPushButton::clicked, this, [this] { run(&Rubrica::cmdCancellaClick); });
-    connect(cmdCerca, &QPushButton::clicked, this, [this] { run(&Rubrica::cmdCercaClick); });
-    connect(Command1, &QPushButton::clicked, this, [this] { run(&Rubrica::command1Click); });
-    connect(Command2, &QPushButton::clicked, this, [this] { run(&Rubrica::command2Click); });
-    connect(Command3, &QPushButton::clicked, this, [this] { run(&Rubrica::command3Click); });
 }
 
 QString frmChiamoro::infoText() {
@@ -262,16 +288,16 @@ void frmChiamoro::finish(int status) {
 }
 
 void frmChiamoro::setClientHeight(int height) {
-    setFixedSize(kClientWidth, height);
+    setFixedSize(pixels(layout::kClientWidth), height);
 }
 
 bool frmChiamoro::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove && !ended_) {
         if (watched == Label1) {
-            setClientHeight(kExpandedHeight);
+            setClientHeight(pixels(layout::kExpandedHeight));
         } else if (watched == cmdEsci || watched == Image1 || watched == txtCommenti ||
                    watched == txtCommenti->viewport()) {
-            setClientHeight(kCollapsedHeight);
+            setClientHeight(pixels(layout::kCollapsedHeight));
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -279,7 +305,7 @@ bool frmChiamoro::eventFilter(QObject* watched, QEvent* event) {
 
 void frmChiamoro::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), kOrange);
+    painter.fillRect(rect(), qColor(layout::kBackColour));
 }
 
 void frmChiamoro::closeEvent(QCloseEvent* event) {

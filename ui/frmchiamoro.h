@@ -8,17 +8,19 @@
 #include <QWidget>
 #include <memory>
 
-class FrameShape;
 class LimitedTextEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+namespace layout {
+struct Control;
+}
 
-// The phone book's one window. It lays out its nineteen controls, shows what
-// the logic writes into the three contact boxes and the title, forwards each
-// click to the logic, and grows to show the information text while the pointer
-// passes over "Info" (and shrinks again over the quit button, the picture or
-// the comments box).
+// The phone book's one window. It lays out its nineteen controls as the table
+// in ui/layout.h gives them, shows what the logic writes into the three contact
+// boxes and the title, forwards each click to the logic, and grows to show the
+// information text while the pointer passes over "Info" (and shrinks again
+// over the quit button, the picture or the comments box).
 //
 // The window ends the program by emitting finished(): after the quit button
 // (status 0, record saved), after the close box (status 0, nothing saved) and
@@ -66,6 +68,7 @@ protected:
 private:
     frmChiamoro(Dialogs* dialogs, QWidget* parent);
     void createControls();
+    QWidget* createControl(const layout::Control& row);
     void run(void (Rubrica::*handler)());
     void finish(int status);
     void setClientHeight(int height);
@@ -78,24 +81,12 @@ private:
     bool ended_ = false;
     int exitStatus_ = 0;
 
-    // The controls, bottom of the stack first.
-    FrameShape* Shape1 = nullptr;
+    // The controls the window itself works with; ui/layout.h lists them all.
     QLabel* Image1 = nullptr;
-    QLabel* lblChiamoro = nullptr;
-    QLabel* lblNome = nullptr;
-    QLabel* lblCommenti = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* txtNome = nullptr;
     QLineEdit* txtChiamoro = nullptr;
     LimitedTextEdit* txtCommenti = nullptr;
     LimitedTextEdit* Text1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* cmdCerca = nullptr;
-    QPushButton* cmdSuccessivo = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* cmdPrecedente = nullptr;
-    QPushButton* cmdNuovo = nullptr;
-    QPushButton* cmdCancella = nullptr;
     QPushButton* cmdEsci = nullptr;
 };

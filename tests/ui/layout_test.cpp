@@ -1,8 +1,10 @@
-// The window and its nineteen controls against the layout tables: kinds,
-// geometry, captions, fonts, colours, tooltips, stacking and tab order.
+// The window and its nineteen controls against the layout table of
+// ui/layout.h: kinds, geometry, captions, fonts, colours, tooltips, stacking
+// and tab order.
 
 #include "support/windowtest.h"
 #include "ui/frameshape.h"
+#include "ui/layout.h"
 
 #include <QDialog>
 #include <QFontInfo>
@@ -14,73 +16,132 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <cmath>
 #include <map>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace {
 
-// Positions and sizes are in twips, 15 to the pixel.
-struct Placement {
-    const char* name;
-    const char* kind;
-    int left, top, width, height;
-};
+using layout::Kind;
 
-const Placement kPlacements[] = {
-    {"lblChiamoro", "QLabel", 1080, 0, 2175, 255},
-    {"txtNome", "QLineEdit", 1080, 240, 3255, 495},
-    {"lblNome", "QLabel", 1080, 840, 975, 255},
-    {"txtChiamoro", "QLineEdit", 1080, 1080, 3255, 495},
-    {"lblCommenti", "QLabel", 1080, 1800, 1095, 255},
-    {"txtCommenti", "QPlainTextEdit", 1080, 2040, 3255, 1215},
-    {"Command2", "QPushButton", 1080, 3360, 1695, 375},
-    {"Command3", "QPushButton", 2880, 3360, 1455, 375},
-    {"cmdCerca", "QPushButton", 4560, 120, 1455, 495},
-    {"Command1", "QPushButton", 4560, 600, 1455, 495},
-    {"cmdSuccessivo", "QPushButton", 4560, 1080, 1455, 495},
-    {"cmdPrecedente", "QPushButton", 4560, 1560, 1455, 495},
-    {"cmdNuovo", "QPushButton", 4560, 2160, 1455, 495},
-    {"cmdCancella", "QPushButton", 4560, 2760, 1455, 495},
-    {"cmdEsci", "QPushButton", 4560, 3360, 1455, 375},
-    {"Image1", "QLabel", 240, 360, 1500, 3000},
-    {"Label1", "QLabel", 240, 3600, 495, 255},
-    {"Text1", "QPlainTextEdit", 240, 4080, 5775, 1695},
-    {"Shape1", "FrameShape", 0, 0, 6255, 3975},
-};
+// Positions and sizes are in twips, 15 to the pixel, each to the nearest pixel.
+int pixels(int twips) {
+    return int(std::lround(twips / 15.0));
+}
 
-struct Appearance {
-    const char* name;
-    const char* caption;
-    const char* family;
-    double points;
-    bool bold;
-};
+QRect pixelRect(const layout::Control& row) {
+    return QRect(pixels(row.place.left), pixels(row.place.top), pixels(row.place.width),
+                 pixels(row.place.height));
+}
 
-const Appearance kAppearances[] = {
-    {"lblChiamoro", "Chiamoro o Cellulare:", "Times New Roman", 9.75, true},
-    {"txtNome", "", "Arial", 14.25, true},
-    {"lblNome", "Nome:", "Times New Roman", 9.75, true},
-    {"txtChiamoro", "", "Arial", 12, false},
-    {"lblCommenti", "Commenti:", "Times New Roman", 9.75, true},
-    {"txtCommenti", "", "Times New Roman", 9.75, false},
-    {"Command2", "Copia Contatto", "MS Sans Serif", 8.25, false},
-    {"Command3", "Stampa contatto", "MS Sans Serif", 8.25, false},
-    {"cmdCerca", "Cerca N°", "Times New Roman", 12, true},
-    {"Command1", "Cerca Nome", "MS Sans Serif", 8.25, true},
-    {"cmdSuccessivo", "Successivo", "Times New Roman", 9.75, false},
-    {"cmdPrecedente", "Precedente", "Times New Roman", 9.75, false},
-    {"cmdNuovo", "Nuovo", "Times New Roman", 9.75, true},
-    {"cmdCancella", "Cancella", "Times New Roman", 9.75, false},
-    {"cmdEsci", "&Esci", "MS Sans Serif", 8.25, false},
-    {"Label1", "Info", "Comic Sans MS", 9.75, true},
-    {"Text1", nullptr, "MS Sans Serif", 8.25, false},
-};
+QColor qColor(layout::Colour colour) {
+    return QColor(colour.red, colour.green, colour.blue);
+}
+
+const layout::Control& row(std::string_view name) {
+    const auto* found = std::find_if(std::begin(layout::kControls), std::end(layout::kControls),
+                                     [&](const layout::Control& c) { return c.name == name; });
+    if (found == std::end(layout::kControls)) {
+        ADD_FAILURE() << "no control " << name << " in the table";
+        return layout::kControls[0];
+    }
+    return *found;
+}
+
+// What each kind of control is made of.
+const char* className(Kind kind) {
+    switch (kind) {
+    case Kind::frame:
+        return "FrameShape";
+    case Kind::picture:
+    case Kind::label:
+        return "QLabel";
+    case Kind::textBox:
+        return "QLineEdit";
+    case Kind::textArea:
+        return "QPlainTextEdit";
+    case Kind::button:
+        return "QPushButton";
+    }
+    return "";
+}
+
+// The palette roles that show a control's text colour and the colour behind it.
+std::pair<QPalette::ColorRole, QPalette::ColorRole> colourRoles(Kind kind) {
+    switch (kind) {
+    case Kind::textBox:
+    case Kind::textArea:
+        return {QPalette::Text, QPalette::Base};
+    case Kind::button:
+        return {QPalette::ButtonText, QPalette::Button};
+    case Kind::frame:
+    case Kind::picture:
+    case Kind::label:
+        break;
+    }
+    return {QPalette::WindowText, QPalette::Window};
+}
+
+// The names of the controls with a tab stop, in tab order.
+QStringList tabOrder() {
+    std::vector<const layout::Control*> stops;
+    for (const layout::Control& c : layout::kControls) {
+        if (c.tabIndex != layout::kNoTabStop) {
+            stops.push_back(&c);
+        }
+    }
+    std::sort(stops.begin(), stops.end(),
+              [](const auto* a, const auto* b) { return a->tabIndex < b->tabIndex; });
+    QStringList names;
+    for (const layout::Control* c : stops) {
+        names << QLatin1String(c->name);
+    }
+    return names;
+}
+
+// The uppermost control that lies over window point `p`, the frame aside; none
+// when the background shows there.
+const layout::Control* controlAt(QPoint p) {
+    const layout::Control* upper = nullptr;
+    for (const layout::Control& c : layout::kControls) {
+        if (c.kind != Kind::frame && pixelRect(c).contains(p)) {
+            upper = &c;
+        }
+    }
+    return upper;
+}
+
+// Whether window point `p` lies on the line of a frame.
+bool onFrameLine(QPoint p) {
+    for (const layout::Control& c : layout::kControls) {
+        const QRect frame = pixelRect(c);
+        if (c.kind == Kind::frame && frame.contains(p) &&
+            !frame.adjusted(1, 1, -1, -1).contains(p)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isFrameCorner(QPoint p) {
+    for (const layout::Control& c : layout::kControls) {
+        const QRect frame = pixelRect(c);
+        if (c.kind == Kind::frame && (p == frame.topLeft() || p == frame.topRight() ||
+                                      p == frame.bottomLeft() || p == frame.bottomRight())) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // What the named fonts become on this system.
-const std::map<std::string, QString> kInstalledFamily = {
-    {"Times New Roman", "Liberation Serif"},
-    {"Arial", "Liberation Sans"},
-    {"MS Sans Serif", "Liberation Sans"},
-    {"Comic Sans MS", "Comic Neue"},
+const std::map<std::u16string_view, QString> kInstalledFamily = {
+    {u"Times New Roman", "Liberation Serif"},
+    {u"Arial", "Liberation Sans"},
+    {u"MS Sans Serif", "Liberation Sans"},
+    {u"Comic Sans MS", "Comic Neue"},
 };
 
 QString captionOf(QWidget* control) {
@@ -96,9 +157,6 @@ QString captionOf(QWidget* control) {
     return qobject_cast<QPlainTextEdit*>(control)->toPlainText();
 }
 
-const QColor kOrange(255, 128, 0);
-const QColor kLightYellow(255, 255, 192);
-
 using LayoutTest = WindowTest;
 
 TEST_F(LayoutTest, WindowIsAFixedToolWindowOfTheLaidOutSize) {
@@ -106,7 +164,8 @@ TEST_F(LayoutTest, WindowIsAFixedToolWindowOfTheLaidOutSize) {
     EXPECT_EQ(window->objectName(), "frmChiamoro");
     EXPECT_EQ(qobject_cast<QDialog*>(window.get()), nullptr);
     // Client area 6255 x 3990 twips, and the user cannot resize it.
-    EXPECT_EQ(window->size(), QSize(417, 266));
+    const QSize laidOut(pixels(layout::kClientWidth), pixels(layout::kClientHeight));
+    EXPECT_EQ(window->size(), laidOut);
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
 
     const Qt::WindowFlags flags = window->windowFlags();
@@ -122,7 +181,7 @@ TEST_F(LayoutTest, WindowIsAFixedToolWindowOfTheLaidOutSize) {
                             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
                             : 1.0;
     EXPECT_EQ(window->devicePixelRatio(), ratio);
-    EXPECT_EQ(render(window.get()).size(), QSize(417, 266) * ratio);
+    EXPECT_EQ(render(window.get()).size(), laidOut * ratio);
     const QList<QSize> iconSizes = window->windowIcon().availableSizes();
     EXPECT_TRUE(iconSizes.contains(QSize(16, 16)));
     EXPECT_TRUE(iconSizes.contains(QSize(32, 32)));
@@ -136,14 +195,15 @@ TEST_F(LayoutTest, WindowIsAFixedToolWindowOfTheLaidOutSize) {
 TEST_F(LayoutTest, ControlsHaveTheirKindPositionAndSize) {
     open();
     EXPECT_EQ(window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(),
-              qsizetype(std::size(kPlacements)));
-    for (const Placement& p : kPlacements) {
-        SCOPED_TRACE(p.name);
-        QWidget* widget = control(p.name);
+              qsizetype(std::size(layout::kControls)));
+    for (const layout::Control& c : layout::kControls) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(window->findChildren<QWidget*>(c.name, Qt::FindDirectChildrenOnly).size(), 1);
+        QWidget* widget = control(c.name);
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->parentWidget(), window.get());
-        EXPECT_TRUE(widget->inherits(p.kind)) << widget->metaObject()->className();
-        EXPECT_EQ(widget->geometry(), QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15));
+        EXPECT_TRUE(widget->inherits(className(c.kind))) << widget->metaObject()->className();
+        EXPECT_EQ(widget->geometry(), pixelRect(c));
         EXPECT_TRUE(widget->isVisibleTo(window.get()));
     }
     // The picture at its natural size.
@@ -152,21 +212,23 @@ TEST_F(LayoutTest, ControlsHaveTheirKindPositionAndSize) {
 
 TEST_F(LayoutTest, CaptionsAndFontsFollowTheTable) {
     open();
-    for (const Appearance& a : kAppearances) {
-        SCOPED_TRACE(a.name);
-        QWidget* widget = control(a.name);
+    for (const layout::Control& c : layout::kControls) {
+        SCOPED_TRACE(c.name);
+        QWidget* widget = control(c.name);
         ASSERT_NE(widget, nullptr);
-        if (a.caption) {
-            EXPECT_EQ(captionOf(widget), QString::fromUtf8(a.caption));
+        // Text1 holds the information text (below); the contact boxes are
+        // empty on a new phone book.
+        if (c.kind != Kind::frame && std::string_view(c.name) != "Text1") {
+            EXPECT_EQ(captionOf(widget), QString::fromUtf16(c.caption));
         }
         const QFont font = widget->font();
-        EXPECT_EQ(font.family(), a.family);
-        EXPECT_DOUBLE_EQ(font.pointSizeF(), a.points);
-        EXPECT_EQ(font.weight(), a.bold ? QFont::Bold : QFont::Normal);
+        EXPECT_EQ(font.family(), QString::fromUtf16(c.font.family));
+        EXPECT_DOUBLE_EQ(font.pointSizeF(), c.font.points);
+        EXPECT_EQ(font.weight(), c.font.bold ? QFont::Bold : QFont::Normal);
         EXPECT_FALSE(font.italic() || font.underline() || font.strikeOut());
         // The font actually used: the installed stand-in, not a poor fallback.
-        EXPECT_EQ(QFontInfo(font).family(), kInstalledFamily.at(a.family));
-        EXPECT_EQ(QFontInfo(font).bold(), a.bold);
+        EXPECT_EQ(QFontInfo(font).family(), kInstalledFamily.at(c.font.family));
+        EXPECT_EQ(QFontInfo(font).bold(), c.font.bold);
     }
     // Alt+E is the quit button's access key.
     EXPECT_EQ(control<QPushButton>("cmdEsci")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_E));
@@ -174,57 +236,74 @@ TEST_F(LayoutTest, CaptionsAndFontsFollowTheTable) {
 
 TEST_F(LayoutTest, TooltipsAreExact) {
     open();
-    const std::map<std::string, QString> tooltips = {
-        {"txtNome", "Inserire n° di chiamoro o cellulare"},
-        {"txtChiamoro", "Inserire il Nome del contatto"},
-        {"txtCommenti", "Inserire commenti o Numeri secondari (facoltativo e non compreso  nella "
-                        "ricerca) Max 65 Caratteri!"},
-        {"Command2",
-         "Copia Contatto in memoria, per una personalizzata impaginazione in Word o altro."},
-    };
-    for (const Placement& p : kPlacements) {
-        const auto it = tooltips.find(p.name);
-        EXPECT_EQ(control(p.name)->toolTip(), it == tooltips.end() ? QString() : it->second)
-            << p.name;
+    for (const layout::Control& c : layout::kControls) {
+        EXPECT_EQ(control(c.name)->toolTip(), QString::fromUtf16(c.tooltip)) << c.name;
     }
 }
 
 TEST_F(LayoutTest, ContactBoxesAreNamedByTheirCaptions) {
     open();
-    EXPECT_EQ(control("txtNome")->accessibleName(), "Chiamoro o Cellulare:");
-    EXPECT_EQ(control("txtChiamoro")->accessibleName(), "Nome:");
-    EXPECT_EQ(control("txtCommenti")->accessibleName(), "Commenti:");
+    const std::pair<const char*, const char*> captions[] = {
+        {"txtNome", "lblChiamoro"}, {"txtChiamoro", "lblNome"}, {"txtCommenti", "lblCommenti"}};
+    for (const auto& [box, label] : captions) {
+        EXPECT_EQ(control(box)->accessibleName(), QString::fromUtf16(row(label).caption)) << box;
+    }
 }
 
 TEST_F(LayoutTest, ColoursOfTheWindowTheCaptionsAndTheBoxes) {
     open();
-    for (const char* name : {"lblChiamoro", "lblNome", "lblCommenti"}) {
-        auto* label = control<QLabel>(name);
-        EXPECT_EQ(label->palette().color(QPalette::WindowText), kLightYellow) << name;
-        EXPECT_FALSE(label->autoFillBackground()) << name;
+    for (const layout::Control& c : layout::kControls) {
+        SCOPED_TRACE(c.name);
+        QWidget* widget = control(c.name);
+        ASSERT_NE(widget, nullptr);
+        if (c.kind == Kind::frame) {
+            ASSERT_TRUE(c.foreColour.has_value());
+            EXPECT_EQ(qobject_cast<FrameShape*>(widget)->lineColor(), qColor(*c.foreColour));
+            continue;
+        }
+        // A colour the table leaves out is the system's.
+        const auto [foreRole, backRole] = colourRoles(c.kind);
+        EXPECT_EQ(widget->palette().color(foreRole),
+                  c.foreColour ? qColor(*c.foreColour) : QApplication::palette().color(foreRole));
+        EXPECT_EQ(widget->palette().color(backRole),
+                  c.backColour ? qColor(*c.backColour) : QApplication::palette().color(backRole));
+        if (backRole == QPalette::Window) {
+            EXPECT_EQ(widget->autoFillBackground(), c.backColour.has_value());
+        }
     }
-    auto* info = control<QLabel>("Label1");
-    EXPECT_TRUE(info->autoFillBackground());
-    EXPECT_EQ(info->palette().color(QPalette::Window), kOrange);
-    EXPECT_EQ(control("txtNome")->palette().color(QPalette::Text), QColor(0, 0, 192));
-    EXPECT_EQ(control("txtChiamoro")->palette().color(QPalette::Text),
-              QApplication::palette().color(QPalette::Text));
-    EXPECT_EQ(control("cmdEsci")->palette().color(QPalette::Button),
-              QApplication::palette().color(QPalette::Button));
 
+    // Where no control lies, the background shows, and the frame's line on
+    // its four edges. (At a pixel ratio of 2 the line's bevelled joins leave
+    // a corner's outermost device pixel unpainted: the corners are left out.)
     const QImage shot = render(window.get());
-    EXPECT_EQ(pixelAt(shot, {250, 5}), kOrange);   // background
-    EXPECT_EQ(pixelAt(shot, {250, 265}), kOrange); // below the frame
-    // The frame line on the four edges of (0, 0)-(417, 265) pixels.
-    for (const QPoint edge : {QPoint(250, 0), QPoint(0, 100), QPoint(416, 100), QPoint(100, 264)}) {
-        EXPECT_EQ(pixelAt(shot, edge), kLightYellow) << edge.x() << "," << edge.y();
+    const QColor background = qColor(layout::kBackColour);
+    const QColor line = qColor(*row("Shape1").foreColour);
+    int backgroundSeen = 0;
+    int lineSeen = 0;
+    int wrong = 0;
+    for (int y = 0; y < window->height(); ++y) {
+        for (int x = 0; x < window->width(); ++x) {
+            const QPoint p(x, y);
+            if (controlAt(p) != nullptr || isFrameCorner(p)) {
+                continue;
+            }
+            const bool onLine = onFrameLine(p);
+            (onLine ? lineSeen : backgroundSeen) += 1;
+            if (pixelAt(shot, p) != (onLine ? line : background) && ++wrong <= 5) {
+                ADD_FAILURE() << (onLine ? "frame line" : "background") << " at " << x << "," << y;
+            }
+        }
     }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(backgroundSeen, 10000);
+    EXPECT_GT(lineSeen, 500);
+
     // The captions are drawn in light yellow on the orange background.
     int yellow = 0;
     const QRect caption = control("lblChiamoro")->geometry().adjusted(0, 1, 0, 0);
     for (int y = caption.top(); y <= caption.bottom(); ++y) {
         for (int x = caption.left(); x <= caption.right(); ++x) {
-            yellow += pixelAt(shot, {x, y}) == kLightYellow;
+            yellow += pixelAt(shot, {x, y}) == qColor(*row("lblChiamoro").foreColour);
         }
     }
     EXPECT_GT(yellow, 20);
@@ -263,7 +342,7 @@ TEST_F(LayoutTest, PictureShowsStillWithTheBackgroundThroughItsTransparentColour
             const QColor shown = pixelAt(shot, image->pos() + QPoint(x, y));
             if (source.alpha() == 0) {
                 ++transparent;
-                EXPECT_EQ(shown, kOrange) << x << "," << y;
+                EXPECT_EQ(shown, qColor(layout::kBackColour)) << x << "," << y;
             } else {
                 ++opaque;
                 EXPECT_EQ(shown, source) << x << "," << y;
@@ -277,41 +356,76 @@ TEST_F(LayoutTest, PictureShowsStillWithTheBackgroundThroughItsTransparentColour
 TEST_F(LayoutTest, StackingPutsBoxesAndButtonsOverLabelsOverPictureOverFrame) {
     open();
     const QObjectList order = window->children();
-    const auto level = [&](const char* name) { return order.indexOf(control(name)); };
-    const char* const onTop[] = {"txtNome",  "txtChiamoro",   "txtCommenti",   "Text1",
-                                 "Command1", "Command2",      "Command3",      "cmdCerca",
-                                 "cmdNuovo", "cmdSuccessivo", "cmdPrecedente", "cmdCancella",
-                                 "cmdEsci"};
-    for (const char* upper : onTop) {
-        for (const char* lower : {"lblChiamoro", "lblNome", "lblCommenti", "Label1", "Image1"}) {
-            EXPECT_GT(level(upper), level(lower)) << upper << " over " << lower;
+    const auto level = [&](const layout::Control& c) { return order.indexOf(control(c.name)); };
+    // The window stacks its controls as the table lists them, and the table
+    // keeps the boxes and buttons over the labels, over the picture, over
+    // the frame.
+    const auto rank = [](Kind kind) {
+        switch (kind) {
+        case Kind::frame:
+            return 0;
+        case Kind::picture:
+            return 1;
+        case Kind::label:
+            return 2;
+        case Kind::textBox:
+        case Kind::textArea:
+        case Kind::button:
+            break;
         }
-    }
-    for (const char* label : {"lblChiamoro", "lblNome", "lblCommenti", "Label1"}) {
-        EXPECT_GT(level(label), level("Image1")) << label;
-    }
-    for (const Placement& p : kPlacements) {
-        if (std::string(p.name) != "Shape1") {
-            EXPECT_LT(level("Shape1"), level(p.name)) << p.name;
+        return 3;
+    };
+    for (const layout::Control& lower : layout::kControls) {
+        for (const layout::Control& upper : layout::kControls) {
+            if (&lower < &upper) {
+                EXPECT_LT(level(lower), level(upper)) << upper.name << " over " << lower.name;
+            }
+            if (rank(lower.kind) < rank(upper.kind)) {
+                EXPECT_LT(&lower, &upper) << upper.name << " over " << lower.name;
+            }
         }
     }
 
-    // Where controls overlap, the pointer finds the upper one.
-    EXPECT_EQ(window->childAt(350, 40), control("Command1"));       // over cmdCerca
-    EXPECT_EQ(window->childAt(350, 72), control("Command1"));       // over cmdSuccessivo
-    EXPECT_EQ(window->childAt(350, 104), control("cmdPrecedente")); // over cmdSuccessivo
-    EXPECT_EQ(window->childAt(80, 60), control("lblNome"));         // over the picture
-    EXPECT_EQ(window->childAt(80, 30), control("txtNome"));         // over the picture
+    // Where controls overlap (the upper buttons, the captions and boxes over
+    // the picture), the pointer finds the upper one.
+    int overlaps = 0;
+    for (const layout::Control& a : layout::kControls) {
+        for (const layout::Control& b : layout::kControls) {
+            const QRect both = pixelRect(a).intersected(pixelRect(b));
+            if (&a >= &b || a.kind == Kind::frame || both.isEmpty() ||
+                !window->rect().contains(both.center())) {
+                continue;
+            }
+            ++overlaps;
+            QWidget* upper = control(controlAt(both.center())->name);
+            QWidget* found = window->childAt(both.center());
+            EXPECT_TRUE(found == upper || upper->isAncestorOf(found))
+                << a.name << " and " << b.name << ": " << qPrintable(upper->objectName())
+                << " expected";
+        }
+    }
+    EXPECT_GE(overlaps, 5);
+
     // The frame takes no input: the background shows where it runs.
-    EXPECT_EQ(window->childAt(0, 100), nullptr);
+    int onLine = 0;
+    for (int y = 0; y < window->height(); ++y) {
+        for (int x = 0; x < window->width(); ++x) {
+            const QPoint p(x, y);
+            if (onFrameLine(p) && controlAt(p) == nullptr) {
+                ++onLine;
+                if (window->childAt(p) != nullptr) {
+                    ADD_FAILURE() << "a control at " << x << "," << y;
+                    break;
+                }
+            }
+        }
+    }
+    EXPECT_GT(onLine, 500);
 }
 
 TEST_F(LayoutTest, TabCyclesThroughTheControlsInOrderBothWays) {
     open();
-    const QStringList cycle = {"txtNome",       "txtChiamoro", "txtCommenti", "cmdSuccessivo",
-                               "cmdPrecedente", "cmdNuovo",    "cmdEsci",     "cmdCancella",
-                               "cmdCerca",      "Text1",       "Command1",    "Command3",
-                               "Command2",      "txtNome"};
+    const QStringList cycle = tabOrder() << tabOrder().front();
     EXPECT_EQ(QApplication::focusWidget(), control("txtNome"));
 
     QStringList forwards = {QApplication::focusWidget()->objectName()};
@@ -329,9 +443,10 @@ TEST_F(LayoutTest, TabCyclesThroughTheControlsInOrderBothWays) {
     std::reverse(backwards.begin(), backwards.end());
     EXPECT_EQ(backwards, cycle);
 
-    for (const char* name :
-         {"lblChiamoro", "lblNome", "lblCommenti", "Label1", "Image1", "Shape1"}) {
-        EXPECT_EQ(control(name)->focusPolicy(), Qt::NoFocus) << name;
+    for (const layout::Control& c : layout::kControls) {
+        if (c.tabIndex == layout::kNoTabStop) {
+            EXPECT_EQ(control(c.name)->focusPolicy(), Qt::NoFocus) << c.name;
+        }
     }
     for (QPushButton* button : window->findChildren<QPushButton*>()) {
         EXPECT_FALSE(button->isDefault() || button->autoDefault())
@@ -342,8 +457,11 @@ TEST_F(LayoutTest, TabCyclesThroughTheControlsInOrderBothWays) {
 TEST_F(LayoutTest, HiddenInfoBoxIsReachedByTabAndEditable) {
     open();
     auto* info = control<QPlainTextEdit>("Text1");
-    control("cmdCerca")->setFocus();
-    QTest::keyClick(control("cmdCerca"), Qt::Key_Tab);
+    const QStringList order = tabOrder();
+    ASSERT_GT(order.indexOf("Text1"), 0);
+    QWidget* before = control(qPrintable(order[order.indexOf("Text1") - 1]));
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), info);
     EXPECT_GT(info->y(), window->height()); // still outside the visible area
     QTest::keyClick(info, Qt::Key_Home, Qt::ControlModifier);

@@ -1,0 +1,19 @@
+// The places of the phone book's controls in its window, in pixels, from
+// ui/layout.h, for bench/drive-window to click at. One line per control, in
+// the table's order:
+//
+//   NAME LEFT TOP WIDTH HEIGHT
+
+#include "ui/layout.h"
+
+#include <cstdio>
+
+int main() {
+    using layout::pixels;
+    for (const layout::Control& row : layout::kControls) {
+        const layout::Place& place = row.place;
+        std::printf("%s %d %d %d %d\n", row.name, pixels(place.left), pixels(place.top),
+                    pixels(place.width), pixels(place.height));
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
