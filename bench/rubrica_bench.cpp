@@ -9,7 +9,7 @@
 
 #include "benchmain.h"
 #include "books.h"
-#include "form/quietfakes.h"
+#include "support/quietfakes.h"
 #include "form/rubrica.h"
 #include "store/recordfile.h"
 

@@ -11,7 +11,7 @@
 // contents.
 
 #include "books.h"
-#include "form/quietfakes.h"
+#include "support/quietfakes.h"
 #include "form/rubrica.h"
 
 #include <cstdio>
