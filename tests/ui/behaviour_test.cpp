@@ -3,6 +3,7 @@
 // the end of the program after a failure.
 
 #include "support/windowtest.h"
+#include "ui/layout.h"
 
 #include <QClipboard>
 #include <QCursor>
@@ -13,8 +14,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -129,7 +132,7 @@ protected:
     // The client height, after checking that only the height has changed.
     int height() const {
         EXPECT_EQ(window->pos(), topLeft);
-        EXPECT_EQ(window->width(), 417);
+        EXPECT_EQ(window->width(), layout::pixels(layout::kClientWidth));
         EXPECT_EQ(window->minimumSize(), window->maximumSize());
         return window->height();
     }
@@ -137,11 +140,11 @@ protected:
     QPoint topLeft;
 };
 
-constexpr int kCollapsed = 267; // 4000 twips
-constexpr int kExpanded = 388;  // 5825 twips
+constexpr int kCollapsed = layout::pixels(layout::kCollapsedHeight);
+constexpr int kExpanded = layout::pixels(layout::kExpandedHeight);
 
 TEST_F(InfoPanelTest, InfoExpandsAndTheThreeControlsCollapse) {
-    EXPECT_EQ(height(), 266);
+    EXPECT_EQ(height(), layout::pixels(layout::kClientHeight));
     for (const char* collapsing : {"cmdEsci", "Image1", "txtCommenti"}) {
         SCOPED_TRACE(collapsing);
         movePointerOver("Label1");
@@ -190,13 +193,43 @@ TEST_F(InfoPanelTest, NothingElseChangesTheHeight) {
     EXPECT_EQ(height(), kCollapsed);
 }
 
+// Points of the picture that no control in front of it covers, from the
+// layout: a grid over it, a pixel in from each control's edge.
+std::vector<QPoint> uncoveredPicturePoints() {
+    const auto rect = [](const layout::Place& place) {
+        return QRect(layout::pixels(place.left), layout::pixels(place.top),
+                     layout::pixels(place.width), layout::pixels(place.height));
+    };
+    const auto picture =
+        std::find_if(std::begin(layout::kControls), std::end(layout::kControls),
+                     [](const layout::Control& c) { return c.name == std::string("Image1"); });
+    const QRect inside = rect(picture->place).adjusted(1, 1, -1, -1);
+    std::vector<QPoint> points;
+    for (int y = inside.top(); y <= inside.bottom(); y += 9) {
+        for (int x = inside.left(); x <= inside.right(); x += 9) {
+            const QPoint point(x, y);
+            // Those made after the picture lie in front of it.
+            const bool covered =
+                std::any_of(picture + 1, std::end(layout::kControls),
+                            [&point, &rect](const layout::Control& c) {
+                                return rect(c.place).adjusted(-1, -1, 1, 1).contains(point);
+                            });
+            if (!covered) {
+                points.push_back(point);
+            }
+        }
+    }
+    return points;
+}
+
 TEST_F(InfoPanelTest, TheWholePictureCollapsesWhereNothingCoversIt) {
-    for (const QPoint uncovered :
-         {QPoint(17, 25), QPoint(60, 120), QPoint(114, 222), QPoint(100, 52)}) {
+    const std::vector<QPoint> uncovered = uncoveredPicturePoints();
+    ASSERT_GT(uncovered.size(), 20u);
+    for (const QPoint point : uncovered) {
         movePointerOver("Label1");
         ASSERT_EQ(height(), kExpanded);
-        movePointer(uncovered);
-        EXPECT_EQ(height(), kCollapsed) << uncovered.x() << "," << uncovered.y();
+        movePointer(point);
+        EXPECT_EQ(height(), kCollapsed) << point.x() << "," << point.y();
     }
 }
 
