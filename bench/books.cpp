@@ -1,20 +1,19 @@
 #include "books.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "store/contatto.h"
+#include "store/recordfile.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
-
-#include "store/contatto.h"
-#include "store/recordfile.h"
 
 namespace books {
 namespace {
@@ -23,13 +22,14 @@ namespace fs = std::filesystem;
 
 // Windows-1252 bytes: 0xF2 is "ò".
 constexpr std::array<const char*, 20> kSurnames = {
-    "Rossi",  "Russo",   "Ferrari",  "Esposito", "Bianchi", "Romano",   "Colombo",
-    "Ricci",  "Marino",  "Greco",    "Bruno",    "Gallo",   "Conti",    "De Luca",
+    "Rossi",   "Russo",  "Ferrari",  "Esposito", "Bianchi",  "Romano",  "Colombo",
+    "Ricci",   "Marino", "Greco",    "Bruno",    "Gallo",    "Conti",   "De Luca",
     "Mancini", "Costa",  "Giordano", "Rizzo",    "Lombardi", "Moretti",
 };
 constexpr std::array<const char*, 17> kGivenNames = {
-    "Marco", "Giulia", "Luca",   "Francesca", "Alessandro", "Chiara", "Andrea", "Sara",  "Matteo",
-    "Elena", "Davide", "Martina", "Simone",   "Anna",       "Stefano", "Laura", "Nicol\xF2",
+    "Marco",  "Giulia", "Luca",    "Francesca", "Alessandro", "Chiara",
+    "Andrea", "Sara",   "Matteo",  "Elena",     "Davide",     "Martina",
+    "Simone", "Anna",   "Stefano", "Laura",     "Nicol\xF2",
 };
 
 [[noreturn]] void fail(const std::string& what, const std::string& path) {
@@ -84,16 +84,24 @@ std::string number(std::int32_t i) {
 
 std::string record(std::int32_t i, std::int32_t total) {
     const auto pick = [i](auto& list, int step) {
-        return std::string(list[static_cast<std::size_t>(i) * static_cast<std::size_t>(step) % list.size()]);
+        return std::string(
+            list[static_cast<std::size_t>(i) * static_cast<std::size_t>(step) % list.size()]);
     };
-    const std::string name = i == total ? std::string(kLastName)
-                                        : pick(kSurnames, 7) + " " + pick(kGivenNames, 3);
+    const std::string name =
+        i == total ? std::string(kLastName) : pick(kSurnames, 7) + " " + pick(kGivenNames, 3);
     std::string comments;
     switch (i % 4) {
-    case 0: comments = "Ufficio"; break;
-    case 1: comments = "Casa\r\nChiamare dopo le 18"; break;
-    case 2: comments = "Cliente n. " + std::to_string(i); break;
-    default: break;
+    case 0:
+        comments = "Ufficio";
+        break;
+    case 1:
+        comments = "Casa\r\nChiamare dopo le 18";
+        break;
+    case 2:
+        comments = "Cliente n. " + std::to_string(i);
+        break;
+    default:
+        break;
     }
     std::string bytes;
     bytes.reserve(kLunghezzaRecord);

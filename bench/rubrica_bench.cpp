@@ -9,9 +9,9 @@
 
 #include "benchmain.h"
 #include "books.h"
-#include "support/quietfakes.h"
 #include "form/rubrica.h"
 #include "store/recordfile.h"
+#include "support/quietfakes.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -171,7 +171,8 @@ void appendNew(benchmark::State& state, std::int32_t records) {
             session.rubrica.cmdNuovoClick();
         }
         if (!failed(state, session) &&
-            session.rubrica.totaleRecord() != records + static_cast<std::int32_t>(state.iterations())) {
+            session.rubrica.totaleRecord() !=
+                records + static_cast<std::int32_t>(state.iterations())) {
             state.SkipWithError("wrong record count after appending");
         }
     }

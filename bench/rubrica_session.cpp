@@ -11,8 +11,8 @@
 // contents.
 
 #include "books.h"
-#include "support/quietfakes.h"
 #include "form/rubrica.h"
+#include "support/quietfakes.h"
 
 #include <cstdio>
 #include <string>

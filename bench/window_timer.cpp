@@ -18,17 +18,16 @@
 // same figures as `/usr/bin/time -f "%U %S %M"`).
 
 #include <X11/Xlib.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
+#include <signal.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -40,8 +39,9 @@ double millisecondsSince(Clock::time_point start) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: window_timer [--kill-after MS] [--then COMMAND] -- PROGRAM [ARGUMENTS...]\n");
+    std::fprintf(
+        stderr,
+        "usage: window_timer [--kill-after MS] [--then COMMAND] -- PROGRAM [ARGUMENTS...]\n");
     return 2;
 }
 
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
 
     double mappedMs = -1;
     int status = 0;
-    rusage usage {};
+    rusage usage{};
     bool ended = false;
     const auto reap = [&](int options) {
         if (!ended && wait4(child, &status, options, &usage) == child) {

@@ -16,8 +16,8 @@
 #include <new>
 #include <unistd.h>
 
-using chiamoro::Status;
 using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 

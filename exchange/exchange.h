@@ -33,7 +33,7 @@ std::optional<Formato> formatOf(std::string_view path);
 inline constexpr std::string_view kStandardOutput = "-";
 
 struct ExchangeReport {
-    chiamoro::Status status;             // a file operation that failed
+    chiamoro::Status status;   // a file operation that failed
     InputProblem problem;      // or a file to import that is not what it should be
     std::int64_t contacts = 0; // written out, or added to the phone book
     std::int64_t changed = 0;  // imported, but cut to fit or with characters stored as '?'

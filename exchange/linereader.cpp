@@ -5,8 +5,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-using chiamoro::Status;
 using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 

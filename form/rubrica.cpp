@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <climits>
 
-using chiamoro::Status;
-using chiamoro::FileOperation;
 using chiamoro::Cause;
+using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
-
 #include "form/interfaces.h"
 #include "store/contatto.h"
 #include "store/recordfile.h"
+
+#include <cstdint>
+#include <string>
 
 // The phone book behind the window: the form's state and every command. Each
 // public handler is what one event of the window runs; the window forwards
@@ -21,15 +21,15 @@ public:
     // The form's load handler: opens the data file and shows record 1.
     void formLoad();
 
-    void cmdEsciClick();        // save, close and end
-    void cmdPrecedenteClick();  // previous record
-    void cmdSuccessivoClick();  // next record
-    void cmdNuovoClick();       // append a blank contact
-    void cmdCancellaClick();    // delete the shown contact
-    void cmdCercaClick();       // search by number
-    void command1Click();       // search by name
-    void command2Click();       // copy the shown contact to the clipboard
-    void command3Click();       // print the shown contact
+    void cmdEsciClick();       // save, close and end
+    void cmdPrecedenteClick(); // previous record
+    void cmdSuccessivoClick(); // next record
+    void cmdNuovoClick();      // append a blank contact
+    void cmdCancellaClick();   // delete the shown contact
+    void cmdCercaClick();      // search by number
+    void command1Click();      // search by name
+    void command2Click();      // copy the shown contact to the clipboard
+    void command3Click();      // print the shown contact
 
     bool ended() const { return ended_; }
     int exitStatus() const { return exitStatus_; }

@@ -6,9 +6,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-using chiamoro::Status;
-using chiamoro::FileOperation;
 using chiamoro::Cause;
+using chiamoro::FileOperation;
+using chiamoro::Status;
 
 ssize_t readFully(FileSystem& fs, int fd, char* buffer, std::size_t count, std::int64_t offset) {
     std::size_t done = 0;

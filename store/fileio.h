@@ -38,8 +38,8 @@ std::string folderStatusName(const std::string& folder);
 chiamoro::Status followLinks(FileSystem& fs, const std::string& path, std::string& end);
 
 // The refusal of a file that is not a regular one; `info` is its lstat or fstat.
-chiamoro::Status notRegularFile(chiamoro::FileOperation operation, const std::string& file, const struct stat& info,
-                      const std::string& link = {});
+chiamoro::Status notRegularFile(chiamoro::FileOperation operation, const std::string& file,
+                                const struct stat& info, const std::string& link = {});
 
 // Makes the names in `folder` (created, renamed, removed) durable.
 chiamoro::Status syncFolder(FileSystem& fs, const std::string& folder);

@@ -7,9 +7,9 @@
 #include <climits>
 #include <fcntl.h>
 
-using chiamoro::Status;
-using chiamoro::FileOperation;
 using chiamoro::Cause;
+using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 

@@ -60,8 +60,9 @@ public:
 private:
     chiamoro::Status copyBook();
     chiamoro::Status flush();
-    chiamoro::Status failure(chiamoro::FileOperation operation) const; // on the data file, with errno
-    chiamoro::Status fail(const chiamoro::Status& status);             // rolls back, then reports
+    chiamoro::Status
+    failure(chiamoro::FileOperation operation) const;      // on the data file, with errno
+    chiamoro::Status fail(const chiamoro::Status& status); // rolls back, then reports
 
     FileSystem& fs_;
     FolderLock* folder_ = nullptr;

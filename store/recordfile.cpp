@@ -14,9 +14,9 @@
 #include <unistd.h>
 #include <vector>
 
-using chiamoro::Status;
-using chiamoro::FileOperation;
 using chiamoro::Cause;
+using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 

@@ -62,7 +62,7 @@ private:
 // else there is reported (Cause::NotRegularFile or Cause::ForeignFile) and
 // left alone, and nothing is created.
 chiamoro::Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder,
-                                const PhoneBookFiles& files = {});
+                                          const PhoneBookFiles& files = {});
 
 // Opens the data file as the window does, for reading and writing: a missing
 // one is created empty (`created`), but nothing at the far end of a link that
@@ -70,7 +70,7 @@ chiamoro::Status adoptOrphanedScratchFile(FileSystem& fs, FolderLock& folder,
 // not write is thus refused by the system (EACCES; not for root, whom the
 // permission bits do not stop). `info` is the open file's fstat.
 chiamoro::Status openPhoneBook(FileSystem& fs, const PhoneBookFiles& files, int& fd, bool& created,
-                     struct stat& info);
+                               struct stat& info);
 
 // A file of fixed 180-byte records, opened by relative name. Every write is on
 // the disk when it returns.
@@ -115,12 +115,14 @@ public:
 
     // The first record among 1..total whose field, trimmed of spaces and
     // upper-cased, equals `key` exactly; 0 if none. `key` is already upper-case.
-    chiamoro::Status find(Campo field, std::u16string_view key, std::int32_t total, std::int32_t& found);
+    chiamoro::Status find(Campo field, std::u16string_view key, std::int32_t total,
+                          std::int32_t& found);
 
 private:
     chiamoro::Status copyWithout(Replacement& copy, std::int32_t n, std::int32_t total);
     chiamoro::Status readBlock(char* buffer, std::int64_t offset, std::size_t count);
-    chiamoro::Status failure(chiamoro::FileOperation operation) const; // on the data file, with errno
+    chiamoro::Status
+    failure(chiamoro::FileOperation operation) const; // on the data file, with errno
 
     FileSystem& fs_;
     PhoneBookFiles files_;

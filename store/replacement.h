@@ -46,7 +46,7 @@ public:
 
     // `link` is the link through which the target was reached, for the reports.
     chiamoro::Status begin(const std::string& target, const std::string& scratch,
-                 const std::string& link = {});
+                           const std::string& link = {});
     chiamoro::Status write(const char* bytes, std::size_t count, std::int64_t offset);
     // After the rename it fails only when the folder's sync does: renamed()
     // then says the new content is in place, though a crash might undo it.
@@ -64,7 +64,8 @@ private:
     chiamoro::Status copyAttributes();
     chiamoro::Status removeStaleScratch();
     void forget(); // takes the scratch name back from the signal handler
-    chiamoro::Status failure(chiamoro::FileOperation operation, const std::string& file) const; // with errno
+    chiamoro::Status failure(chiamoro::FileOperation operation,
+                             const std::string& file) const; // with errno
 
     FileSystem& fs_;
     std::string target_;

@@ -11,13 +11,20 @@ char16_t cp1252Capital(char16_t c) {
         return static_cast<char16_t>(c - 0x20);
     }
     switch (c) {
-    case 0x00FF: return 0x0178; // ÿ → Ÿ
-    case 0x0161: return 0x0160; // š → Š
-    case 0x0153: return 0x0152; // œ → Œ
-    case 0x017E: return 0x017D; // ž → Ž
-    case 0x0192: return 0x0191; // ƒ → Ƒ
-    case 0x00B5: return 0x039C; // µ → Μ
-    default: return c;
+    case 0x00FF:
+        return 0x0178; // ÿ → Ÿ
+    case 0x0161:
+        return 0x0160; // š → Š
+    case 0x0153:
+        return 0x0152; // œ → Œ
+    case 0x017E:
+        return 0x017D; // ž → Ž
+    case 0x0192:
+        return 0x0191; // ƒ → Ƒ
+    case 0x00B5:
+        return 0x039C; // µ → Μ
+    default:
+        return c;
     }
 }
 

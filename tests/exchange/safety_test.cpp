@@ -19,8 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using chiamoro::FileOperation;
 using chiamoro::Cause;
+using chiamoro::FileOperation;
 
 namespace {
 

@@ -2,13 +2,12 @@
 // keeping only what was synced and once keeping everything: a restart finds
 // the old or the new content, never less and never a mix, and goes on working.
 
-#include <gtest/gtest.h>
+#include "harness.h"
+#include "support/crashfs.h"
 
 #include <cstdio>
 #include <functional>
-
-#include "harness.h"
-#include "support/crashfs.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -133,16 +132,16 @@ TEST(Crash, ADeletionLeavesTheOldOrTheNewFile) {
             const Command deletion = [](Rubrica& form, FakeView&) { form.cmdCancellaClick(); };
             const bool whole = size <= 50;
             const Command setup = whole ? Command(nothing) : startAt(shown);
-            const Command command = whole ? Command([shown, deletion](Rubrica& form, FakeView& view) {
-                startAt(shown)(form, view);
-                deletion(form, view);
-            })
-                                          : deletion;
+            const Command command = whole
+                                        ? Command([shown, deletion](Rubrica& form, FakeView& view) {
+                                              startAt(shown)(form, view);
+                                              deletion(form, view);
+                                          })
+                                        : deletion;
             // A stale scratch file lies there too: it must never come back as data.
-            points += crashEverywhere({{kDataFileName, before}, {kScratchFileName, records(3)}},
-                                      setup, command, before, after,
-                                      "deleting " + std::to_string(shown) + " of " +
-                                          std::to_string(size));
+            points += crashEverywhere(
+                {{kDataFileName, before}, {kScratchFileName, records(3)}}, setup, command, before,
+                after, "deleting " + std::to_string(shown) + " of " + std::to_string(size));
         }
     }
     std::printf("crash points tried: %d\n", points);

@@ -1,11 +1,10 @@
 // A failed file operation in each command: reported once, and the program ends.
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-
 #include "harness.h"
 #include "support/faultyfs.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -2,22 +2,21 @@
 // clear report, the program ends with a non-zero status, and the data file is
 // as it was before the command or as the command meant to leave it.
 
-#include <gtest/gtest.h>
+#include "harness.h"
+#include "support/faultyfs.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <gtest/gtest.h>
 #include <optional>
-
-#include "harness.h"
-#include "support/faultyfs.h"
 
 namespace {
 
 struct Scenario {
     const char* name;
-    std::optional<std::string> before;    // the data file at start; none: no file
-    std::optional<std::string> scratch;   // a scratch file at start
+    std::optional<std::string> before;              // the data file at start; none: no file
+    std::optional<std::string> scratch;             // a scratch file at start
     std::function<void(Rubrica&, FakeView&)> setup; // runs without faults
     std::function<void(Rubrica&, FakeView&)> command;
     // "New" saves the shown record, then appends: a failure of the append
@@ -29,7 +28,9 @@ std::string three() {
     return record("111", "Anna") + record("222", "Bruno") + record("333", "Carla");
 }
 
-void load(Rubrica& form, FakeView&) { form.formLoad(); }
+void load(Rubrica& form, FakeView&) {
+    form.formLoad();
+}
 void loadAndEdit(Rubrica& form, FakeView& view) {
     form.formLoad();
     view.setText(Casella::txtChiamoro, u"Anna Maria");

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <sys/stat.h>
-
-#include <string>
-
-#include "support/fakes.h"
 #include "form/rubrica.h"
+#include "support/fakes.h"
 #include "support/records.h"
 #include "support/tempdir.h"
+
+#include <string>
+#include <sys/stat.h>
 
 // A phone book on a fake window, in a fresh folder.
 class PhoneBookTest : public InTempDir {

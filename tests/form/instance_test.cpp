@@ -1,13 +1,12 @@
 // One program per phone book: a second copy is refused at every moment of the
 // first one's work, and it touches nothing.
 
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "harness.h"
 #include "support/faultyfs.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 

@@ -2,18 +2,16 @@
 // file: the data file is always the old or the new phone book, and the next
 // run goes on from it without losing anything.
 
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "harness.h"
 
 #include <chrono>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <random>
+#include <signal.h>
+#include <sys/wait.h>
 #include <thread>
-
-#include "harness.h"
+#include <unistd.h>
 
 namespace {
 

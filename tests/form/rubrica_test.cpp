@@ -1,4 +1,5 @@
-// The phone book's commands with fake window and dialogs: start-up, show, save, browse, new, delete, quit.
+// The phone book's commands with fake window and dialogs: start-up, show, save, browse, new,
+// delete, quit.
 
 #include "form/contacttext.h"
 #include "harness.h"

@@ -1,10 +1,9 @@
 // Searching by number and by name: the prompts, the matching, what is saved and shown.
 
-#include <gtest/gtest.h>
+#include "harness.h"
 
 #include <clocale>
-
-#include "harness.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -66,7 +65,7 @@ TEST_F(SearchTest, MatchesTheWholeTrimmedFieldIgnoringCase) {
     EXPECT_EQ(view.title, u"Record  2/ 6");
     byNumber(u"777");
     EXPECT_EQ(view.title, u"Record  3/ 6"); // stored with spaces around it
-    byName(u"città alta"); // accented, under the C locale
+    byName(u"città alta");                  // accented, under the C locale
     EXPECT_EQ(view.title, u"Record  5/ 6");
     byName(u"straße");
     EXPECT_EQ(view.title, u"Record  6/ 6");

@@ -26,8 +26,8 @@ inline void enterScratchFolder() {
     // be written, in the folder the run was started from (the build tree).
     std::error_code error;
     const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-    std::string folder = (error ? std::filesystem::path(".") : temporary).string() +
-                         "/chiamoro-fuzz-XXXXXX";
+    std::string folder =
+        (error ? std::filesystem::path(".") : temporary).string() + "/chiamoro-fuzz-XXXXXX";
     if (mkdtemp(folder.data()) == nullptr) {
         folder = "chiamoro-fuzz-XXXXXX";
         require(mkdtemp(folder.data()) != nullptr, "scratch folder");

@@ -4,9 +4,9 @@
 // on it, shows records, searches, appends and deletes, and checks what it can
 // know about the file from its length alone.
 
-#include "support/quietfakes.h"
 #include "form/rubrica.h"
 #include "scratch.h"
+#include "support/quietfakes.h"
 
 #include <cmath>
 #include <cstdint>
@@ -23,7 +23,9 @@ bool trimmed(const std::u16string& text) {
     return text.empty() || (text.front() != u' ' && text.back() != u' ');
 }
 
-std::int64_t fileLength() { return static_cast<std::int64_t>(std::filesystem::file_size(kDataFileName)); }
+std::int64_t fileLength() {
+    return static_cast<std::int64_t>(std::filesystem::file_size(kDataFileName));
+}
 
 } // namespace
 

@@ -1,8 +1,8 @@
 // The Windows-1252 codec of the data file.
 
-#include <gtest/gtest.h>
-
 #include "store/codepage.h"
+
+#include <gtest/gtest.h>
 
 TEST(Codepage, EveryByteSurvivesARoundTrip) {
     for (int byte = 0; byte < 256; ++byte) {

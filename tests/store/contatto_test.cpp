@@ -1,8 +1,8 @@
 // The record: fitting and trimming its fields, and its 180 bytes.
 
-#include <gtest/gtest.h>
-
 #include "store/contatto.h"
+
+#include <gtest/gtest.h>
 
 TEST(Fitting, PadsShortTextAndCutsLongText) {
     EXPECT_EQ(fitField(u"Ada", 40), u"Ada" + std::u16string(37, u' '));

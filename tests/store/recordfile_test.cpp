@@ -13,8 +13,8 @@
 #include <sys/stat.h>
 #include <vector>
 
-using chiamoro::Status;
 using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 

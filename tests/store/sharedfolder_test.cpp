@@ -17,9 +17,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using chiamoro::Status;
-using chiamoro::FileOperation;
 using chiamoro::Cause;
+using chiamoro::FileOperation;
+using chiamoro::Status;
 
 namespace {
 

@@ -1,12 +1,11 @@
 // One-to-one upper-casing for the searches, under any locale.
 
-#include <gtest/gtest.h>
-
-#include <clocale>
-#include <string>
-
 #include "store/codepage.h"
 #include "store/uppercase.h"
+
+#include <clocale>
+#include <gtest/gtest.h>
+#include <string>
 
 namespace {
 

@@ -1,19 +1,19 @@
 #include "tempdir.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 void InTempDir::SetUp() {
     char cwd[PATH_MAX];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     previous_ = cwd;
-    std::string pattern = (std::filesystem::temp_directory_path() / "chiamoro-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "chiamoro-test-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     ASSERT_EQ(chdir(dir_.c_str()), 0);

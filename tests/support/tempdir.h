@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 // Runs each test in a new empty folder under the system's temporary folder,

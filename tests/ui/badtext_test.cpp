@@ -35,8 +35,8 @@ protected:
     }
 
     std::string stored(int offset, int width) {
-        return readFile("Chiamoro.DAT").substr(static_cast<std::size_t>(offset),
-                                               static_cast<std::size_t>(width));
+        return readFile("Chiamoro.DAT")
+            .substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(width));
     }
     static std::string padded(const std::string& bytes, std::size_t width) {
         return bytes + std::string(width - bytes.size(), ' ');
@@ -49,14 +49,16 @@ TEST_F(BadTextTest, WhatTheCodePageLacksIsStoredAsQuestionMarks) {
     auto* number = control<QLineEdit>("txtNome");
     auto* name = control<QLineEdit>("txtChiamoro");
     auto* comments = control<LimitedTextEdit>("txtCommenti");
-    paste(number, QStringLiteral("电话 📞 05"));           // CJK, an emoji (two code units)
-    paste(name, QStringLiteral("שלום Zoë €"));            // right-to-left letters
+    paste(number, QStringLiteral("电话 📞 05"));            // CJK, an emoji (two code units)
+    paste(name, QStringLiteral("שלום Zoë €"));             // right-to-left letters
     paste(comments, QStringLiteral("a\u202Eb\tc\u0007d")); // an override mark, tab, bell
     saveAndShowAgain();
 
     EXPECT_EQ(stored(0, 40), padded("?? ?? 05", 40));
     EXPECT_EQ(stored(40, 40), padded("???? Zo\xEB \x80", 40));
-    EXPECT_EQ(stored(80, 100), padded("a?b\tc\x07" "d", 100));
+    EXPECT_EQ(stored(80, 100), padded("a?b\tc\x07"
+                                      "d",
+                                      100));
     EXPECT_EQ(number->text(), "?? ?? 05");
     EXPECT_EQ(name->text(), QStringLiteral("???? Zoë €"));
     EXPECT_EQ(comments->textCrLf(), QStringLiteral("a?b\tc\u0007d"));
