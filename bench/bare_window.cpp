@@ -48,10 +48,8 @@ int main(int argc, char** argv) {
     window.setFixedSize(pixels(layout::kClientWidth), pixels(layout::kClientHeight));
 
     for (const layout::Control& row : layout::kControls) {
-        const layout::Place& place = row.place;
-        create(&window, row)
-            ->setGeometry(pixels(place.left), pixels(place.top), pixels(place.width),
-                          pixels(place.height));
+        const layout::Place place = layout::inPixels(row.place);
+        create(&window, row)->setGeometry(place.left, place.top, place.width, place.height);
     }
 
     window.setWindowTitle(QStringLiteral("Record  1/ 1"));

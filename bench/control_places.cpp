@@ -9,11 +9,9 @@
 #include <cstdio>
 
 int main() {
-    using layout::pixels;
     for (const layout::Control& row : layout::kControls) {
-        const layout::Place& place = row.place;
-        std::printf("%s %d %d %d %d\n", row.name, pixels(place.left), pixels(place.top),
-                    pixels(place.width), pixels(place.height));
+        const layout::Place place = layout::inPixels(row.place);
+        std::printf("%s %d %d %d %d\n", row.name, place.left, place.top, place.width, place.height);
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -213,6 +213,11 @@ void appendHex(std::u16string& text, char16_t unit, int digits) {
     }
 }
 
+// The lock refused: another copy of the program has the phone book open.
+bool openElsewhere(const Status& status) {
+    return status.operation == FileOperation::Lock && status.error == EWOULDBLOCK;
+}
+
 bool turnsText(char16_t unit) {
     return unit == 0x061C || unit == 0x200E || unit == 0x200F ||
            (unit >= 0x2028 && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069);
@@ -252,7 +257,7 @@ std::u16string escapeControls(std::u16string_view text) {
 }
 
 std::u16string failureSentence(const Status& status) {
-    if (status.operation == FileOperation::Lock && status.error == EWOULDBLOCK) {
+    if (openElsewhere(status)) {
         std::u16string phoneBook = u"La rubrica " + name(status.file);
         if (!status.link.empty()) {
             phoneBook =
@@ -266,7 +271,7 @@ std::u16string failureSentence(const Status& status) {
 }
 
 std::u16string errorReport(const Status& status) {
-    const bool open = status.operation == FileOperation::Lock && status.error == EWOULDBLOCK;
-    return failureSentence(status) + (open ? u"\r\n\r\nChiudere l'altra copia e riprovare."
-                                           : u"\r\n\r\nIl programma verrà chiuso.");
+    return failureSentence(status) + (openElsewhere(status)
+                                          ? u"\r\n\r\nChiudere l'altra copia e riprovare."
+                                          : u"\r\n\r\nIl programma verrà chiuso.");
 }

@@ -157,7 +157,6 @@ Status Replacement::prepare() {
     }
     device_ = mine.st_dev;
     inode_ = mine.st_ino;
-    keepMode_ = true;
     if (!exists) {
         // What a new file gets: 0666 less the umask, which one reads by setting it.
         const mode_t mask = ::umask(0);
@@ -242,7 +241,7 @@ Status Replacement::commit() {
         abandon();
         return status;
     };
-    if (keepMode_ && fs_.fchmod(fd_, mode_) != 0) {
+    if (fs_.fchmod(fd_, mode_) != 0) {
         return fail(failure(FileOperation::Chmod, scratch_));
     }
     if (fs_.fsync(fd_) != 0) {

@@ -76,8 +76,7 @@ private:
     bool made_ = false;    // the scratch name is ours to remove
     bool pending_ = false; // and waits for the signal handler
     bool renamed_ = false;
-    bool keepMode_ = false; // mode_ is known: set it before the rename
-    mode_t mode_ = 0;
+    mode_t mode_ = 0;  // the target's, given to the scratch file last
     dev_t device_ = 0; // the scratch file written, as its descriptor says
     ino_t inode_ = 0;
 };

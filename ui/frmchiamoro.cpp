@@ -45,8 +45,9 @@ QFont qFont(const layout::Font& font) {
     return chosen;
 }
 
-QRect pixelRect(const layout::Place& place) {
-    return QRect(pixels(place.left), pixels(place.top), pixels(place.width), pixels(place.height));
+QRect pixelRect(const layout::Place& twips) {
+    const layout::Place place = layout::inPixels(twips);
+    return QRect(place.left, place.top, place.width, place.height);
 }
 
 // The palette roles of a control's text colour and of the colour behind it (a

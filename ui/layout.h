@@ -78,6 +78,11 @@ struct Place {
     int left, top, width, height; // twips
 };
 
+// The same place in pixels.
+constexpr Place inPixels(const Place& twips) {
+    return {pixels(twips.left), pixels(twips.top), pixels(twips.width), pixels(twips.height)};
+}
+
 inline constexpr int kNoTabStop = -1;
 
 struct Control {
