@@ -124,6 +124,11 @@ QString noticeText(const Notice& notice) {
     case Kind::ManyColumns:
         return counted(notice.count, "colonna", "colonne") +
                QStringLiteral(" oltre le prime %1: ignorate").arg(CsvReader::kColumns);
+    case Kind::PhoneColumn:
+        return QStringLiteral("la colonna ") +
+               quotedName(QString::fromUtf8(notice.name.data(),
+                                            static_cast<qsizetype>(notice.name.size()))) +
+               QStringLiteral(" è letta come numero di telefono, dalle parole del nome");
     case Kind::MoreNotices:
         break;
     }

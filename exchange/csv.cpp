@@ -253,8 +253,7 @@ Status CsvReader::header(bool& got, InputProblem& problem) {
     const bool surnames = std::any_of(names_.begin(), names_.end(), isSurnameColumn);
     bool known = false;
     for (const std::u16string& name : names_) {
-        const Column column = columnNamed(name, surnames);
-        columns_.push_back(column);
+        Column column = columnNamed(name, surnames);
         known = known || column.role != Column::Role::Ignored;
         ignoredIndex_.push_back(column.role == Column::Role::Ignored ? ignored_.declare(name)
                                                                      : IgnoredFields::kNames);
@@ -262,6 +261,12 @@ Status CsvReader::header(bool& got, InputProblem& problem) {
             company_.empty()) {
             company_ = name;
         }
+        if (column.guessed) {
+            notices_.add(
+                {Notice::Kind::PhoneColumn, rowLine_, rowLine_, 0,
+                 encodeUtf8(std::u16string_view(name).substr(0, IgnoredFields::kLongestName))});
+        }
+        columns_.push_back(std::move(column));
     }
     names_.clear();
     if (headerColumns_ > kColumns) {

@@ -13,6 +13,7 @@
 #include "exchange/csv.h"
 #include "exchange/exchange.h"
 #include "exchange/linereader.h"
+#include "exchange/phonelabels.h"
 #include "exchange/problem.h"
 #include "exchange/reader.h"
 #include "exchange/vcard.h"
