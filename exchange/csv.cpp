@@ -65,28 +65,6 @@ std::string csvRow(const ContattoLibero& contatto) {
            "\r\n";
 }
 
-std::string sheetHeader() {
-    return "\xEF\xBB\xBF\"Numero\";\"Nome\";\"Commenti\"\r\n";
-}
-
-std::string sheetRow(const ContattoLibero& contatto) {
-    std::string row;
-    for (const std::u16string* field : {&contatto.numero, &contatto.nome, &contatto.commenti}) {
-        row += row.empty() ? "\"" : ";\"";
-        if (needsTextMark(*field)) {
-            row += '\'';
-        }
-        for (const char c : encodeUtf8(*field)) {
-            row += c;
-            if (c == '"') {
-                row += '"';
-            }
-        }
-        row += '"';
-    }
-    return row + "\r\n";
-}
-
 bool needsTextMark(std::u16string_view text) {
     const std::size_t first = text.find_first_not_of(u' ');
     if (first == std::u16string_view::npos) {

@@ -63,6 +63,8 @@ Verb verb(FileOperation operation) {
         return {u"bloccare"};
     case FileOperation::Close:
         return {u"chiudere"};
+    case FileOperation::WriteTemporary:
+        return {u"scrivere i file provvisori", true};
     }
     return {u"usare"};
 }

@@ -32,6 +32,7 @@ enum class FileOperation {
     Adopt,   // the scratch file of an interrupted deletion taken as the data file
     Lock,
     Close,
+    WriteTemporary, // the temporary files an export is assembled in, in a folder
 };
 
 // Why the program itself refused an operation, where the system's errno alone

@@ -17,6 +17,7 @@
 #include "exchange/problem.h"
 #include "exchange/reader.h"
 #include "exchange/vcard.h"
+#include "exchange/workbook.h"
 #include "form/contacttext.h"
 #include "form/errorreport.h"
 #include "form/interfaces.h"

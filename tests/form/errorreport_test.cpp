@@ -70,6 +70,9 @@ TEST(ErrorReport, TheProgramsOwnRefusalsSayWhy) {
         {Status::failure(FileOperation::ReadAttributes, "altrove/", EIO),
          u"Impossibile leggere gli attributi estesi (come gli ACL) della cartella \"altrove\": "
          u"errore di lettura o scrittura del disco (EIO)."},
+        {Status::failure(FileOperation::WriteTemporary, "/tmp/", ENOSPC),
+         u"Impossibile scrivere i file provvisori della cartella \"/tmp\": spazio esaurito sul "
+         u"disco (ENOSPC)."},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(firstParagraph(c.status), c.text);
