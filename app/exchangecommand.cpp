@@ -168,12 +168,15 @@ QString failureText(const ExchangeReport& report, const QString& file) {
            QStringLiteral(": ") + problemText(report.problem) + QLatin1Char('.');
 }
 
-// "Nome tagliato a 40 caratteri (ne aveva 52), "日本" scritti come "?"".
+// "Nome tagliato a 40 caratteri (ne aveva 52), "日本" scritti come "?"";
+// "Commenti tagliati".
 QString changeText(const FieldChange& change) {
     static const char* const names[] = {"Numero", "Nome", "Commenti"};
     QStringList parts;
     if (change.length > 0) {
-        parts << QStringLiteral("tagliato a %1 caratteri (ne aveva %2%3)")
+        parts << QStringLiteral("%1 a %2 caratteri (ne aveva %3%4)")
+                     .arg(change.field == Campo::Commenti ? QStringLiteral("tagliati")
+                                                          : QStringLiteral("tagliato"))
                      .arg(fieldWidth(change.field))
                      .arg(change.atLeast ? QStringLiteral("almeno ") : QString())
                      .arg(change.length);

@@ -17,6 +17,7 @@
 #include <new>
 #include <unistd.h>
 
+using chiamoro::Cause;
 using chiamoro::FileOperation;
 using chiamoro::Status;
 
@@ -41,13 +42,30 @@ struct Target {
     std::string scratch;
 };
 
+bool sameFile(FileSystem& fs, const std::string& one, const std::string& other) {
+    struct stat first {};
+    struct stat second {};
+    return fs.stat(one.c_str(), &first) == 0 && fs.stat(other.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 // Whether `path` is the phone book itself, under another name: then an export
 // would replace it and an import would read what it writes.
 bool isPhoneBook(FileSystem& fs, const std::string& path, const PhoneBookFiles& files) {
-    struct stat file {};
-    struct stat book {};
-    return fs.stat(path.c_str(), &file) == 0 && fs.stat(files.data.c_str(), &book) == 0 &&
-           file.st_dev == book.st_dev && file.st_ino == book.st_ino;
+    return sameFile(fs, path, files.data);
+}
+
+// Whether `path` names the phone book's scratch file, in its folder or in the
+// current one: an export there would leave a file a later start could take
+// for the phone book.
+bool isPhoneBookScratch(FileSystem& fs, const std::string& path, const PhoneBookFiles& files) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    return name == kScratchFileName &&
+           (sameFile(fs, folder, files.folder) || sameFile(fs, folder, "."));
 }
 
 Status locateTarget(FileSystem& fs, const std::string& given, Target& target) {
@@ -264,8 +282,14 @@ Status exportInto(FileSystem& fs, const std::string& target, Formato format, Tar
         if (Status status = locateTarget(fs, target, where); !status.ok()) {
             return status;
         }
-        if (isPhoneBook(fs, where.path, files)) {
-            return Status::failure(FileOperation::Write, where.path, EINVAL, where.link);
+        // Neither the phone book nor its scratch file, whatever the name.
+        const Cause own =
+            isPhoneBook(fs, where.path, files) ? Cause::PhoneBook
+            : isPhoneBookScratch(fs, target, files) || isPhoneBookScratch(fs, where.path, files)
+                ? Cause::PhoneBookScratch
+                : Cause::System;
+        if (own != Cause::System) {
+            return Status::refusal(FileOperation::Write, where.path, own, EINVAL, 0, where.link);
         }
         output = std::make_unique<FileOutput>(fs, where);
     }
@@ -303,6 +327,14 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
     ExchangeReport report;
     Target where;
     report.status = exportInto(fs, target, format, where, report);
+    // The scratch file is the export's own business: what failed there is
+    // told of the file the user named.
+    Status& status = report.status;
+    if (!where.scratch.empty() && status.file == where.scratch && status.cause == Cause::System) {
+        status.file = where.path;
+        status.link = where.link;
+        status.to.clear();
+    }
     return report;
 }
 

@@ -62,7 +62,9 @@ struct ExchangeReport {
 // file beside it ("TARGET.PID.tmp"), synced, then renamed over it and its folder
 // synced: `target` holds either what it held before or the whole export. A
 // link at `target` stays a link; the file it leads to is replaced. The phone
-// book itself, under whatever name, is never a target (EINVAL).
+// book itself, under whatever name (Cause::PhoneBook), and its scratch file
+// (Cause::PhoneBookScratch) are never a target. A failure on the export's own
+// scratch file is reported on `target`.
 ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato format);
 
 // Called for each imported contact that storing changed: the line of the file

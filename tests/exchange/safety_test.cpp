@@ -197,6 +197,8 @@ TEST_F(SafetyTest, AnExportNeverLeavesAHalfWrittenFile) {
             const std::string now = readFile(target);
             // Once renamed it is whole, even if syncing its folder fails afterwards.
             EXPECT_TRUE(now == whole || (!out.ok() && now == "la copia di ieri")) << "call " << n;
+            // What failed is told of the file the user named, never of the scratch file.
+            EXPECT_TRUE(out.ok() || !out.status.file.ends_with(".tmp")) << "call " << n;
             for (const auto& entry : std::filesystem::directory_iterator(".")) {
                 EXPECT_FALSE(entry.path().string().ends_with(".tmp"))
                     << entry.path() << ", call " << n;
