@@ -7,7 +7,6 @@
 #include <ctime>
 #include <functional>
 #include <string>
-#include <vector>
 
 struct lxw_workbook;
 struct lxw_worksheet;
@@ -32,7 +31,7 @@ struct lxw_format;
 // workbook is assembled in another, from which finish() hands it on a block at
 // a time. They lie in the temporary folder ($TMPDIR, else /tmp), nameless, so
 // that nothing is left behind, whenever the program stops; they need about
-// twice the sheets' XML (some 230 bytes a contact) while the workbook is made.
+// twice the sheets' XML (some 220 bytes a contact) while the workbook is made.
 class Workbook {
 public:
     static constexpr std::int64_t kRowsPerSheet = 1048575;
