@@ -488,7 +488,7 @@ ExchangeReport ImportBatch::add(const std::string& source, Formato format) {
         status = locatePhoneBook(fs_, files_);
     }
     if (status.ok() && isPhoneBook(fs_, source, files_)) {
-        status = Status::failure(FileOperation::Read, source, EINVAL);
+        status = Status::refusal(FileOperation::Read, source, Cause::PhoneBook, EINVAL);
     }
     if (status.ok() && !opened_) {
         opened_ = true;
