@@ -416,47 +416,34 @@ Status ImportBatch::importAll(ContactReader& reader, const LineReader& lines,
                 return status;
             }
         }
-        DuplicateEvent event;
-        event.line = reader.line();
-        bool add = true;
+        std::optional<DuplicateEvent> event;
         if (match.duplicate != 0) {
             Contatto existing;
             if (Status status = append_.read(match.duplicate, existing); !status.ok()) {
                 return status;
             }
-            event.record = match.duplicate;
-            event.name = fromRecord(existing).nome;
-            switch (options_.doppioni) {
-            case Doppioni::Salta:
-                event.kind = DuplicateEvent::Kind::Skipped;
-                ++report.duplicates;
-                add = false;
-                break;
-            case Doppioni::Sostituisci:
-                event.kind = DuplicateEvent::Kind::Replaced;
-                if (Status status = append_.replace(match.duplicate, record); !status.ok()) {
-                    return status;
-                }
-                ++report.replaced;
-                add = false;
-                break;
-            case Doppioni::Aggiungi:
-                event.kind = DuplicateEvent::Kind::Added;
-                break;
-            }
+            using Kind = DuplicateEvent::Kind;
+            const Kind kind = options_.doppioni == Doppioni::Salta         ? Kind::Skipped
+                              : options_.doppioni == Doppioni::Sostituisci ? Kind::Replaced
+                                                                           : Kind::Added;
+            event = DuplicateEvent{kind, reader.line(), match.duplicate, fromRecord(existing).nome};
         } else if (match.similar != 0) {
-            event.kind = DuplicateEvent::Kind::Similar;
-            event.record = match.similar;
-            event.name = fromRecord(match.similarRecord).nome;
-            ++report.similar;
+            event = DuplicateEvent{DuplicateEvent::Kind::Similar, reader.line(), match.similar,
+                                   fromRecord(match.similarRecord).nome};
         }
-        if (event.record != 0 && options_.onDuplicate) {
-            options_.onDuplicate(event);
+        if (event && options_.onDuplicate) {
+            options_.onDuplicate(*event);
         }
-        if (!add && options_.doppioni == Doppioni::Salta) {
+        if (event && event->kind == DuplicateEvent::Kind::Skipped) {
+            ++report.duplicates;
             continue;
         }
-        if (add) {
+        if (event && event->kind == DuplicateEvent::Kind::Replaced) {
+            if (Status status = append_.replace(match.duplicate, record); !status.ok()) {
+                return status;
+            }
+            ++report.replaced;
+        } else {
             if (Status status = append_.add(record); !status.ok()) {
                 return status;
             }
@@ -464,6 +451,7 @@ Status ImportBatch::importAll(ContactReader& reader, const LineReader& lines,
                 index_.add(record, append_.totalAfter());
             }
             ++report.contacts;
+            report.similar += event && event->kind == DuplicateEvent::Kind::Similar;
         }
         if (!changes.empty()) {
             ++report.changed;
