@@ -1,6 +1,7 @@
 #include "charset.h"
 
 #include "exchange/contattolibero.h"
+#include "exchange/text.h"
 #include "store/codepage.h"
 #include "store/utf8.h"
 

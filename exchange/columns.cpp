@@ -1,5 +1,6 @@
 #include "columns.h"
 
+#include "exchange/text.h"
 #include "store/contatto.h"
 
 namespace {

@@ -1,27 +1,18 @@
 #include "contactbuilder.h"
 
+#include "exchange/text.h"
+
 #include <algorithm>
-
-namespace {
-
-std::u16string_view withoutSpacesAround(std::u16string_view text) {
-    const std::size_t first = text.find_first_not_of(u' ');
-    return first == std::u16string_view::npos
-               ? std::u16string_view()
-               : text.substr(first, text.find_last_not_of(u' ') - first + 1);
-}
-
-} // namespace
 
 HeldText lineText(std::u16string_view whole, bool atLeast) {
     if (whole.find_first_of(u"\r\n") != std::u16string_view::npos) {
         return HeldText(trimSpaces(oneLine(whole)), atLeast);
     }
-    return HeldText(withoutSpacesAround(whole), atLeast);
+    return HeldText(trimSpaces(whole), atLeast);
 }
 
 HeldText noteText(std::u16string_view whole, bool atLeast) {
-    return HeldText(withoutSpacesAround(whole), atLeast);
+    return HeldText(trimSpaces(whole), atLeast);
 }
 
 void ContactBuilder::name(NamePart part, const HeldText& text) {

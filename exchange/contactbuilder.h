@@ -48,6 +48,9 @@ HeldText noteText(std::u16string_view whole, bool atLeast = false);
 
 class ContactBuilder {
 public:
+    // The numbers of a contact held one by one; of the others only the best.
+    static constexpr std::size_t kHeldPhones = 128;
+
     void clear() { *this = ContactBuilder(); }
 
     // The first part that is not empty counts.
@@ -63,8 +66,6 @@ public:
     bool companyUnused() const;
 
 private:
-    static constexpr std::size_t kHeldPhones = 128;
-
     struct Ranked {
         Phone phone;
         std::size_t order = 0; // among all the card's numbers

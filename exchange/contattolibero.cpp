@@ -1,21 +1,12 @@
 #include "contattolibero.h"
 
+#include "exchange/text.h"
 #include "store/codepage.h"
 #include "store/utf8.h"
 
 #include <algorithm>
 
 namespace {
-
-bool validUtf8(std::string_view bytes) {
-    for (const char byte : bytes) {
-        if (static_cast<unsigned char>(byte) >= 0x80) {
-            // A byte that is not UTF-8 decodes to U+FFFD, which encodes differently.
-            return encodeUtf8(decodeUtf8(bytes)) == bytes;
-        }
-    }
-    return true;
-}
 
 bool isSurrogatePair(std::u16string_view text, std::size_t i) {
     return i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF && text[i + 1] >= 0xDC00 &&
@@ -90,63 +81,4 @@ Contatto toRecord(const ReadContact& contact, std::vector<FieldChange>& changes)
 
 Contatto toRecord(const ContattoLibero& contatto, std::vector<FieldChange>& changes) {
     return toRecord(ReadContact{contatto, {}}, changes);
-}
-
-std::u16string decodeGuessing(std::string_view bytes) {
-    if (std::all_of(bytes.begin(), bytes.end(),
-                    [](char byte) { return static_cast<unsigned char>(byte) < 0x80; })) {
-        return std::u16string(bytes.begin(), bytes.end()); // ASCII: the same in both
-    }
-    return validUtf8(bytes) ? decodeUtf8(bytes) : decodeCp1252(bytes);
-}
-
-std::u16string normaliseBreaks(std::u16string_view text) {
-    if (text.find_first_of(u"\r\n") == std::u16string_view::npos) {
-        return std::u16string(text);
-    }
-    std::u16string normal;
-    normal.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' || text[i] == u'\n') {
-            normal += u"\r\n";
-            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-                ++i;
-            }
-        } else {
-            normal += text[i];
-        }
-    }
-    return normal;
-}
-
-std::u16string oneLine(std::u16string_view text) {
-    std::u16string line;
-    line.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            continue; // CR LF is one break, one space
-        }
-        line += text[i] == u'\r' || text[i] == u'\n' ? u' ' : text[i];
-    }
-    return line;
-}
-
-std::u16string lowerCase(std::u16string_view text) {
-    std::u16string lower(text);
-    for (char16_t& c : lower) {
-        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
-            c = static_cast<char16_t>(c + 0x20);
-        }
-    }
-    return lower;
-}
-
-std::string upperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
 }

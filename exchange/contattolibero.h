@@ -76,21 +76,3 @@ ContattoLibero fromRecord(const Contatto& record);
 // by field, is added to `changes`.
 Contatto toRecord(const ContattoLibero& contatto, std::vector<FieldChange>& changes);
 Contatto toRecord(const ReadContact& contact, std::vector<FieldChange>& changes);
-
-// Bytes whose encoding nobody stated: UTF-8 when they are valid UTF-8,
-// otherwise Windows-1252, which is what spreadsheets and old phones on
-// Italian systems write.
-std::u16string decodeGuessing(std::string_view bytes);
-
-// CR LF, a lone CR and a lone LF each become CR LF.
-std::u16string normaliseBreaks(std::u16string_view text);
-
-// A text on one line: CR LF, a lone CR and a lone LF each become a space.
-std::u16string oneLine(std::u16string_view text);
-
-// Lower case for ASCII and the Latin-1 letters ("SOCIETÀ" is "società"): names
-// other programs give, compared in any case.
-std::u16string lowerCase(std::u16string_view text);
-
-// Upper case for ASCII alone: vCard's names and parameters, character sets' names.
-std::string upperAscii(std::string_view text);

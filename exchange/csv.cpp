@@ -1,5 +1,6 @@
 #include "csv.h"
 
+#include "exchange/text.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -111,7 +112,7 @@ std::u16string CsvReader::text(std::string_view bytes) const {
 }
 
 void CsvReader::add(std::string_view bytes) {
-    const std::size_t room = kFieldBytes - field_.size();
+    const std::size_t room = kHeldBytes - field_.size();
     field_.append(bytes.substr(0, room));
     cut_ = cut_ || bytes.size() > room;
 }
@@ -262,16 +263,11 @@ Status CsvReader::header(bool& got, InputProblem& problem) {
 
 void CsvReader::addNumbers(std::u16string_view text, bool cut, PhoneKind kind,
                            std::u16string_view label) {
-    for (std::size_t from = 0; from <= text.size();) {
-        std::size_t end = text.find(kNumberSeparator, from);
-        const bool last = end == std::u16string_view::npos;
-        end = last ? text.size() : end;
-        contact_.phone({lineText(text.substr(from, end - from), cut && last),
-                        std::u16string(label),
-                        kind,
-                        false,
-                        {}});
-        from = end + kNumberSeparator.size();
+    // Every number: the builder keeps the best of those past the ones it holds.
+    const auto numbers = splitAt(text, kNumberSeparator, text.size() + 1);
+    for (const std::u16string_view number : numbers) {
+        const bool last = number.end() == text.end();
+        contact_.phone({lineText(number, cut && last), std::u16string(label), kind, false, {}});
     }
 }
 
@@ -308,12 +304,11 @@ void CsvReader::rowField(std::size_t column, std::string_view bytes, bool cut) {
             break;
         }
         const std::u16string numbers = text(bytes);
-        for (std::size_t from = 0; from <= numbers.size() && pairNumbers_ < 128; ++pairNumbers_) {
-            std::size_t end = numbers.find(kNumberSeparator, from);
-            const bool last = end == std::u16string::npos;
-            end = last ? numbers.size() : end;
-            pair->numbers.push_back(lineText(numbers.substr(from, end - from), cut && last));
-            from = end + kNumberSeparator.size();
+        for (const std::u16string_view number :
+             splitAt(numbers, kNumberSeparator, ContactBuilder::kHeldPhones - pairNumbers_)) {
+            const bool last = number.end() == std::u16string_view(numbers).end();
+            pair->numbers.push_back(lineText(number, cut && last));
+            ++pairNumbers_;
         }
         break;
     }

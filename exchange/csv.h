@@ -36,7 +36,7 @@
 // CSV keeps it.
 //
 // Memory stays bounded: a row is read as it comes, and of a field only the
-// first kFieldBytes are held.
+// first kHeldBytes are held.
 
 std::string csvHeader();
 std::string csvRow(const ContattoLibero& contatto);
@@ -51,7 +51,6 @@ bool needsTextMark(std::u16string_view text);
 
 class CsvReader : public ContactReader {
 public:
-    static constexpr std::size_t kFieldBytes = std::size_t{32} << 10;
     static constexpr std::size_t kColumns = 1024;
 
     // `spreadsheet`: the file is a spreadsheet's CSV, whatever it looks like.

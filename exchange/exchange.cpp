@@ -3,6 +3,7 @@
 #include "exchange/contattolibero.h"
 #include "exchange/csv.h"
 #include "exchange/linereader.h"
+#include "exchange/text.h"
 #include "exchange/vcard.h"
 #include "exchange/workbook.h"
 #include "store/fileio.h"
@@ -25,15 +26,6 @@ namespace {
 
 constexpr std::int64_t kReadBlockRecords = 4096;
 constexpr std::size_t kWriteBlock = std::size_t{64} << 10;
-
-bool endsWithNoCase(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    return std::equal(
-        suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-        [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b); });
-}
 
 // The file an export goes to, following links to the file at their end.
 struct Target {

@@ -1,6 +1,7 @@
 #include "phonelabels.h"
 
 #include "exchange/contattolibero.h"
+#include "exchange/text.h"
 #include "store/contatto.h"
 
 #include <algorithm>

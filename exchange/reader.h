@@ -65,6 +65,10 @@ private:
 // The contacts of a file to import, one at a time.
 class ContactReader {
 public:
+    // Of a value (a vCard property's, a CSV field's), what a reader holds:
+    // more than any field can use, and the same whatever the file.
+    static constexpr std::size_t kHeldBytes = std::size_t{32} << 10;
+
     virtual ~ContactReader() = default;
 
     // The next contact; `got` is false at the end. A failed read comes back as

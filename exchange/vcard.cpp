@@ -1,5 +1,6 @@
 #include "vcard.h"
 
+#include "exchange/text.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -14,14 +15,6 @@ namespace {
 
 // RFC 2426 and 6350: lines of at most 75 octets, not counting CR LF.
 constexpr std::size_t kLineOctets = 75;
-
-std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // --- Writing ----------------------------------------------------------------
 
@@ -261,8 +254,7 @@ void describe(const VCardReader::Head& head, Phone& phone) {
 
 std::u16string withoutTelUri(std::u16string number) {
     // 4.0 may give it as a URI.
-    if (number.size() >= 4 && (number[0] | 0x20) == u't' && (number[1] | 0x20) == u'e' &&
-        (number[2] | 0x20) == u'l' && number[3] == u':') {
+    if (lowerCase(std::u16string_view(number).substr(0, 4)) == u"tel:") {
         number.erase(0, 4);
     }
     return number;
@@ -354,21 +346,11 @@ std::string vcardOf(const ContattoLibero& contatto) {
 }
 
 void VCardReader::finishHead(Line& line) {
-    // Only the name, and whether the value is quoted-printable, for now: the
-    // parameters are read only for a property that is kept.
-    std::string_view name = trimBlanks(std::string_view(line.head).substr(0, line.head.find(';')));
-    if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
-        line.parsed.group = upperAscii(name.substr(0, dot));
-        name.remove_prefix(dot + 1);
-    }
-    line.parsed.name = upperAscii(name);
+    // Read once, whether the property is kept or not: a value in
+    // quoted-printable runs on over its soft line breaks either way.
+    line.parsed = parseHead(line.head);
     line.keep = kept(line.parsed.name);
-    constexpr std::string_view qp = "QUOTED-PRINTABLE";
-    const auto sameLetters = [](char a, char b) {
-        return (a >= 'a' && a <= 'z' ? a - 'a' + 'A' : a) == b;
-    };
-    line.quotedPrintable = std::search(line.head.begin(), line.head.end(), qp.begin(), qp.end(),
-                                       sameLetters) != line.head.end();
+    line.quotedPrintable = line.parsed.param("ENCODING") == "QUOTED-PRINTABLE";
 }
 
 Status VCardReader::readPhysical(Line& line, bool& got) {
@@ -406,7 +388,7 @@ Status VCardReader::readPhysical(Line& line, bool& got) {
         }
         // The value, as far as a field can use it.
         if (i < piece.size() && line.keep) {
-            const std::size_t room = kValueBytes - line.value.size();
+            const std::size_t room = kHeldBytes - line.value.size();
             line.value.append(piece.substr(i, room));
             line.valueCut = line.valueCut || piece.size() - i > room;
         }
@@ -488,7 +470,7 @@ void VCardReader::take(const Line& line) {
         }
         return;
     }
-    const Head head = parseHead(line.head);
+    const Head& head = line.parsed;
     if (line.headCut) {
         notices_.add({Notice::Kind::LongParameters, line.number, line.number, 0, {}});
     }

@@ -43,7 +43,7 @@
 // a vCard file.
 //
 // Memory stays bounded: of a line, only what a field can use is held (the
-// first kValueBytes of a value that is kept, the first kHeadBytes of its name
+// first kHeldBytes of a value that is kept, the first kHeadBytes of its name
 // and parameters), and a property that is not kept (a photo) is passed over
 // without being held at all.
 
@@ -55,7 +55,6 @@ std::string vcardOf(const ContattoLibero& contatto);
 class VCardReader : public ContactReader {
 public:
     static constexpr std::size_t kHeadBytes = std::size_t{4} << 10;
-    static constexpr std::size_t kValueBytes = std::size_t{32} << 10;
 
     VCardReader(LineReader& lines, Notices& notices) : lines_(lines), notices_(notices) {}
 

@@ -4,6 +4,7 @@
 // phone book from the CSV Calc saves.
 
 #include "exchange/exchange.h"
+#include "exchange/text.h"
 #include "exchange/workbook.h"
 #include "helpers.h"
 #include "store/utf8.h"
