@@ -154,65 +154,6 @@ private:
     }
 };
 
-// The data file, read only: an export creates nothing.
-class Book {
-public:
-    explicit Book(FileSystem& fs) : fs_(fs) {}
-    ~Book() {
-        if (fd_ >= 0) {
-            fs_.close(fd_);
-        }
-    }
-    Book(const Book&) = delete;
-    Book& operator=(const Book&) = delete;
-
-    Status open(const PhoneBookFiles& files) {
-        files_ = files;
-        // Not through a link, and without waiting on a pipe: only a regular
-        // file is a phone book.
-        fd_ = fs_.open(files_.data.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
-        if (fd_ < 0) {
-            return failure(FileOperation::Open);
-        }
-        struct stat info {};
-        if (fs_.fstat(fd_, &info) != 0) {
-            return failure(FileOperation::Stat);
-        }
-        if (!S_ISREG(info.st_mode)) {
-            return notRegularFile(FileOperation::Open, files_.data, info, files_.link);
-        }
-        modified_ = info.st_mtime;
-        return countRecords(info.st_size, total_);
-    }
-
-    std::int32_t total() const { return total_; }
-    std::time_t modified() const { return modified_; }
-
-    // Records first .. first+count-1, as the window reads them: a partial
-    // last one padded with spaces, those past the end blank.
-    Status read(std::int64_t first, std::int64_t count, std::string& bytes) {
-        bytes.resize(static_cast<std::size_t>(count) * kLunghezzaRecord);
-        const ssize_t got =
-            readFully(fs_, fd_, bytes.data(), bytes.size(), (first - 1) * kLunghezzaRecord);
-        if (got < 0) {
-            return failure(FileOperation::Read);
-        }
-        std::fill(bytes.begin() + got, bytes.end(), ' ');
-        return Status::success();
-    }
-
-private:
-    Status failure(FileOperation operation) const {
-        return Status::failure(operation, files_.data, errno, files_.link);
-    }
-
-    FileSystem& fs_;
-    PhoneBookFiles files_;
-    int fd_ = -1;
-    std::int32_t total_ = 0;
-    std::time_t modified_ = 0;
-};
-
 } // namespace
 
 std::optional<Formato> formatOf(std::string_view path) {
@@ -231,14 +172,13 @@ std::optional<Formato> formatOf(std::string_view path) {
 namespace {
 
 // Every contact of the book that is not blank, in order, to `write`.
-Status eachContact(Book& book, ExchangeReport& report,
+Status eachContact(RecordFile& book, std::int32_t total, ExchangeReport& report,
                    const std::function<Status(const ContattoLibero&)>& write) {
     std::string bytes;
     // 64-bit: the last block of the largest book ends past the largest record number.
-    for (std::int64_t first = 1; first <= book.total(); first += kReadBlockRecords) {
-        const std::int64_t count =
-            std::min<std::int64_t>(kReadBlockRecords, book.total() - first + 1);
-        if (Status status = book.read(first, count, bytes); !status.ok()) {
+    for (std::int64_t first = 1; first <= total; first += kReadBlockRecords) {
+        const std::int64_t count = std::min<std::int64_t>(kReadBlockRecords, total - first + 1);
+        if (Status status = book.readRecords(first, count, bytes); !status.ok()) {
             return status;
         }
         for (std::int64_t i = 0; i < count; ++i) {
@@ -260,11 +200,15 @@ Status eachContact(Book& book, ExchangeReport& report,
 Status exportInto(FileSystem& fs, const std::string& target, Formato format, Target& where,
                   ExchangeReport& report) {
     PhoneBookFiles files;
-    Book book(fs);
+    RecordFile book(fs);
+    std::int32_t total = 0;
     if (Status status = locatePhoneBook(fs, files); !status.ok()) {
         return status;
     }
-    if (Status status = book.open(files); !status.ok()) {
+    if (Status status = book.openForReading(files); !status.ok()) {
+        return status;
+    }
+    if (Status status = countRecords(book.length(), total); !status.ok()) {
         return status;
     }
     std::unique_ptr<Output> output;
@@ -288,13 +232,13 @@ Status exportInto(FileSystem& fs, const std::string& target, Formato format, Tar
     if (Status status = output->open(); !status.ok()) {
         return status;
     }
-    report.total = book.total();
+    report.total = total;
     Status status;
     if (format == Formato::Foglio) {
         Workbook workbook;
-        status = workbook.open(book.total(), book.modified());
+        status = workbook.open(total, book.modified());
         if (status.ok()) {
-            status = eachContact(book, report, [&workbook](const ContattoLibero& contatto) {
+            status = eachContact(book, total, report, [&workbook](const ContattoLibero& contatto) {
                 return workbook.add(contatto);
             });
         }
@@ -305,9 +249,11 @@ Status exportInto(FileSystem& fs, const std::string& target, Formato format, Tar
     } else {
         status = output->put(format == Formato::Csv ? csvHeader() : std::string());
         if (status.ok()) {
-            status = eachContact(book, report, [&output, format](const ContattoLibero& contatto) {
-                return output->put(format == Formato::VCard ? vcardOf(contatto) : csvRow(contatto));
-            });
+            status =
+                eachContact(book, total, report, [&output, format](const ContattoLibero& contatto) {
+                    return output->put(format == Formato::VCard ? vcardOf(contatto)
+                                                                : csvRow(contatto));
+                });
         }
     }
     return status.ok() ? output->commit() : status;

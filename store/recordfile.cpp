@@ -174,6 +174,26 @@ Status RecordFile::open(const PhoneBookFiles& files) {
         return status;
     }
     length_ = info.st_size;
+    modified_ = info.st_mtime;
+    return Status::success();
+}
+
+Status RecordFile::openForReading(const PhoneBookFiles& files) {
+    files_ = files;
+    // Without waiting on a pipe: only a regular file is a phone book.
+    fd_ = fs_.open(files_.data.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+    if (fd_ < 0) {
+        return failure(FileOperation::Open);
+    }
+    struct stat info {};
+    if (fs_.fstat(fd_, &info) != 0) {
+        return failure(FileOperation::Stat);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return notRegularFile(FileOperation::Open, files_.data, info, files_.link);
+    }
+    length_ = info.st_size;
+    modified_ = info.st_mtime;
     return Status::success();
 }
 
@@ -202,6 +222,11 @@ Status RecordFile::read(std::int32_t n, Contatto& record) {
     }
     record = decodeRecord(bytes);
     return Status::success();
+}
+
+Status RecordFile::readRecords(std::int64_t first, std::int64_t count, std::string& bytes) {
+    bytes.resize(static_cast<std::size_t>(count) * kLunghezzaRecord);
+    return readBlock(bytes.data(), recordOffset(first), bytes.size());
 }
 
 Status RecordFile::write(std::int32_t n, const Contatto& record) {

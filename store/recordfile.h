@@ -6,6 +6,7 @@
 #include "status.h"
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -89,6 +90,10 @@ public:
         files.data = name;
         return open(files);
     }
+    // Opens the data file for reading only (an export): never created, a
+    // missing one is a failure (ENOENT); not through a link, and only a
+    // regular file.
+    chiamoro::Status openForReading(const PhoneBookFiles& files);
     chiamoro::Status close();
     // Whether open() created the file: its name is on the disk only once the
     // folder has been synced.
@@ -96,10 +101,14 @@ public:
 
     // Length in bytes, as found at open and kept up to date by this object.
     std::int64_t length() const { return length_; }
+    // When the file was last changed, as found at open.
+    std::time_t modified() const { return modified_; }
 
     // Record n (1-based). Beyond the end of the file it reads as blank; a partial
     // last record reads as what is there, padded with spaces.
     chiamoro::Status read(std::int32_t n, Contatto& record);
+    // Records first .. first+count-1, 180 bytes each, as read() reads them.
+    chiamoro::Status readRecords(std::int64_t first, std::int64_t count, std::string& bytes);
 
     // Writes record n; a write past the end fills any gap with spaces. A write
     // that fails part-way is undone as far as the disk allows: the bytes it
@@ -128,5 +137,6 @@ private:
     PhoneBookFiles files_;
     int fd_ = -1;
     std::int64_t length_ = 0;
+    std::time_t modified_ = 0;
     bool created_ = false;
 };
