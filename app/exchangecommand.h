@@ -9,4 +9,4 @@
 // error. The result is the exit status: 0 when done, 1 when it failed.
 
 int exportContacts(const QString& file, Formato format);
-int importContacts(const QString& file, Formato format);
+int importContacts(const QString& file, Formato format, Doppioni doppioni);

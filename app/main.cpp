@@ -1,12 +1,15 @@
 #include "app/exchangecommand.h"
 #include "exchange/exchange.h"
 #include "ui/frmchiamoro.h"
+#include "ui/handoff.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 #include <cstdio>
 #include <optional>
 #include <xcb/xcb.h>
@@ -35,9 +38,9 @@ const char* const kQtOptionsWithValue[] = {
 const char* const kQtFlags[] = {"reverse", "widgetcount", "testability",
                                 "nograb",  "dograb",      "sync"};
 
-const char kHelp[] = R"(Uso: chiamoro [OPZIONE...]
+const char kHelp[] = R"(Uso: chiamoro [OPZIONE...] [FILE...]
      chiamoro --esporta FILE [--formato vcard|csv|foglio]
-     chiamoro --importa FILE [--formato vcard|csv|foglio]
+     chiamoro --importa FILE [--formato vcard|csv|foglio] [--doppioni COME]
 
 Rubrica telefonica personale: una finestra mostra un contatto alla volta,
 con il numero, il nome e i commenti.
@@ -46,6 +49,11 @@ La rubrica è il file Chiamoro.DAT della cartella corrente, cioè di quella da
 cui si avvia il programma; se manca, viene creato vuoto. Dal menu delle
 applicazioni la cartella è quella personale (~/Chiamoro.DAT). Una sola copia
 del programma alla volta può tenere aperta la rubrica di una cartella.
+
+Con uno o più FILE (.vcf, .vcard o .csv) la finestra si apre e ne importa i
+contatti; se la finestra di quella rubrica è già aperta, riceve lei i file.
+Un contatto con lo stesso nome e lo stesso numero di uno già in rubrica non
+viene importato due volte.
 
 Opzioni:
   -h, --help        mostra questo aiuto ed esce
@@ -56,6 +64,9 @@ Opzioni:
                     tutti o, se qualcosa non va, nessuno
   --formato NOME    vcard, csv o foglio, il formato di FILE, se il nome non
                     lo dice
+  --doppioni COME   con --importa, che fare dei contatti già in rubrica
+                    (stesso nome e stesso numero): salta (così se manca),
+                    aggiungi comunque, o sostituisci il contatto in rubrica
 
 Il formato di FILE segue il nome: .vcf per vCard (telefoni e programmi di
 posta), .csv per CSV (programmi di posta e altri programmi, con la prima riga
@@ -119,7 +130,8 @@ bool displayAvailable(const char* program, const QString& platformOption) {
 
 // --esporta FILE or --importa FILE, without a window.
 int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption& esporta,
-                     const QCommandLineOption& importa, const QCommandLineOption& formato) {
+                     const QCommandLineOption& importa, const QCommandLineOption& formato,
+                     const QCommandLineOption& doppioni) {
     const bool exporting = parser.isSet(esporta);
     if (exporting && parser.isSet(importa)) {
         return usageError(QStringLiteral("--esporta e --importa non vanno insieme"));
@@ -161,7 +173,28 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
                           QStringLiteral(" (il nome deve finire in .vcf o .csv, "
                                          "oppure si aggiunge --formato vcard, csv o foglio)"));
     }
-    return exporting ? exportContacts(file, *format) : importContacts(file, *format);
+    Doppioni duplicates = Doppioni::Salta;
+    if (parser.isSet(doppioni)) {
+        const QString name = parser.value(doppioni).toLower();
+        if (exporting) {
+            return usageError(QStringLiteral("--doppioni vale solo con --importa"));
+        }
+        if (parser.values(doppioni).size() > 1) {
+            return usageError(QStringLiteral("--doppioni va data una volta sola"));
+        }
+        if (name == QStringLiteral("salta")) {
+            duplicates = Doppioni::Salta;
+        } else if (name == QStringLiteral("aggiungi")) {
+            duplicates = Doppioni::Aggiungi;
+        } else if (name == QStringLiteral("sostituisci")) {
+            duplicates = Doppioni::Sostituisci;
+        } else {
+            return usageError(QStringLiteral("valore sconosciuto: \"") + parser.value(doppioni) +
+                              QStringLiteral("\" (--doppioni vuole salta, aggiungi o "
+                                             "sostituisci)"));
+        }
+    }
+    return exporting ? exportContacts(file, *format) : importContacts(file, *format, duplicates);
 }
 
 } // namespace
@@ -180,11 +213,14 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption esporta(QStringLiteral("esporta"), QString(), QStringLiteral("file"));
     const QCommandLineOption importa(QStringLiteral("importa"), QString(), QStringLiteral("file"));
     const QCommandLineOption formato(QStringLiteral("formato"), QString(), QStringLiteral("nome"));
+    const QCommandLineOption doppioni(QStringLiteral("doppioni"), QString(),
+                                      QStringLiteral("come"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(esporta);
     parser.addOption(importa);
     parser.addOption(formato);
+    parser.addOption(doppioni);
     for (const char* name : kQtOptionsWithValue) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), "valore"));
     }
@@ -206,14 +242,31 @@ int main(int argc, char* argv[]) {
         std::printf("Chiamoro %s\n", CHIAMORO_VERSION);
         return 0;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        return usageError("argomento inatteso: " + parser.positionalArguments().first());
-    }
+    const QStringList files = parser.positionalArguments();
     if (parser.isSet(esporta) || parser.isSet(importa)) {
-        return exchangeContacts(parser, esporta, importa, formato);
+        if (!files.isEmpty()) {
+            return usageError("argomento inatteso: " + files.first());
+        }
+        return exchangeContacts(parser, esporta, importa, formato, doppioni);
     }
     if (parser.isSet(formato)) {
         return usageError(QStringLiteral("--formato vale solo con --esporta o --importa"));
+    }
+    if (parser.isSet(doppioni)) {
+        return usageError(QStringLiteral("--doppioni vale solo con --importa"));
+    }
+    // Files to import in the window: each must name a format the import reads.
+    QStringList absolute;
+    for (const QString& file : files) {
+        if (!formatOf(QFile::encodeName(file).toStdString())) {
+            return usageError(QStringLiteral("formato sconosciuto: \"") + file + "\"" +
+                              QStringLiteral(" (si importano i file .vcf, .vcard e .csv)"));
+        }
+        absolute << QFileInfo(file).absoluteFilePath();
+    }
+    // The window that has this phone book open takes them, if there is one.
+    if (!absolute.isEmpty() && handOver(absolute)) {
+        return 0;
     }
 
     if (!displayAvailable(argc > 0 ? argv[0] : "chiamoro", parser.value("platform"))) {
@@ -231,6 +284,23 @@ int main(int argc, char* argv[]) {
     if (window.ended()) {
         return window.exitStatus();
     }
+    // Files from a second "chiamoro FILE...", while this window is open.
+    HandoffServer handoff;
+    QObject::connect(&handoff, &HandoffServer::filesArrived, &window,
+                     [&window](const QStringList& handed) {
+                         window.raise();
+                         window.activateWindow();
+                         window.importFiles(handed);
+                     });
+    if (QString error; !handoff.listen(&error)) {
+        std::fprintf(stderr,
+                     "chiamoro: i file aperti con un secondo avvio non potranno arrivare a "
+                     "questa finestra: %s\n",
+                     error.toLocal8Bit().constData());
+    }
     window.show();
+    if (!files.isEmpty()) {
+        QTimer::singleShot(0, &window, [&window, files] { window.importFiles(files); });
+    }
     return QApplication::exec();
 }

@@ -276,11 +276,61 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
 
 namespace {
 
-// Reads the contacts of `lines` into `append`; the report's counts as it goes.
-Status importAll(ContactReader& reader, RecordAppend& append, ExchangeReport& report,
-                 const ChangeReport& onChange) {
+// How often an import says how far it has come: every so many bytes of a file.
+constexpr std::int64_t kProgressBytes = std::int64_t{256} << 10;
+
+} // namespace
+
+ImportBatch::ImportBatch(FileSystem& fs, FolderLock& folder, bool lock,
+                         const ImportOptions& options)
+    : fs_(fs), folder_(folder), lock_(lock), options_(options), append_(fs) {}
+
+bool ImportBatch::progress(std::int64_t done, std::int64_t whole) {
+    return !options_.onProgress || options_.onProgress(done, whole);
+}
+
+// The phone book as the window takes it, copied for the batch; its records
+// indexed on the way for the duplicates.
+Status ImportBatch::open() {
+    if (lock_) {
+        if (Status status = folder_.acquire(files_); !status.ok()) {
+            return status;
+        }
+    }
+    if (Status status = adoptOrphanedScratchFile(fs_, folder_, files_); !status.ok()) {
+        return status;
+    }
+    const auto seen = [this](const char* records, std::int32_t first, std::int32_t count,
+                             std::int64_t copied) {
+        if (first == 1) {
+            index_.reserve(static_cast<std::size_t>(append_.bookLength() / kLunghezzaRecord + 1));
+        }
+        for (std::int32_t i = 0; i < count; ++i) {
+            index_.addBookRecord(records + static_cast<std::size_t>(i) * kLunghezzaRecord,
+                                 first + i);
+        }
+        return progress(copied, append_.bookLength());
+    };
+    if (Status status = append_.open(files_, folder_, seen); !status.ok()) {
+        return status;
+    }
+    index_.seal();
+    return Status::success();
+}
+
+// Reads the contacts of `reader` into the batch; the report's counts as it goes.
+Status ImportBatch::importAll(ContactReader& reader, const LineReader& lines,
+                              ExchangeReport& report) {
     std::vector<FieldChange> changes;
+    const auto read = [this](std::int32_t n, Contatto& record) { return append_.read(n, record); };
+    std::int64_t reported = 0;
     for (;;) {
+        if (lines.bytesRead() - reported >= kProgressBytes) {
+            reported = lines.bytesRead();
+            if (!progress(reported, lines.size())) {
+                return Status::failure(FileOperation::Read, files_.data, ECANCELED, files_.link);
+            }
+        }
         ReadContact contact;
         bool got = false;
         if (Status status = reader.next(contact, got, report.problem);
@@ -293,77 +343,141 @@ Status importAll(ContactReader& reader, RecordAppend& append, ExchangeReport& re
         }
         changes.clear();
         const Contatto record = toRecord(contact, changes);
-        if (Status status = append.add(record); !status.ok()) {
+        DuplicateIndex::Match match;
+        if (Status status = index_.find(record, read, match); !status.ok()) {
             return status;
         }
-        ++report.contacts;
+        DuplicateEvent event;
+        event.line = reader.line();
+        bool add = true;
+        if (match.duplicate != 0) {
+            Contatto existing;
+            if (Status status = append_.read(match.duplicate, existing); !status.ok()) {
+                return status;
+            }
+            event.record = match.duplicate;
+            event.name = fromRecord(existing).nome;
+            switch (options_.doppioni) {
+            case Doppioni::Salta:
+                event.kind = DuplicateEvent::Kind::Skipped;
+                ++report.duplicates;
+                add = false;
+                break;
+            case Doppioni::Sostituisci:
+                event.kind = DuplicateEvent::Kind::Replaced;
+                if (Status status = append_.replace(match.duplicate, record); !status.ok()) {
+                    return status;
+                }
+                ++report.replaced;
+                add = false;
+                break;
+            case Doppioni::Aggiungi:
+                event.kind = DuplicateEvent::Kind::Added;
+                break;
+            }
+        } else if (match.similar != 0) {
+            event.kind = DuplicateEvent::Kind::Similar;
+            event.record = match.similar;
+            event.name = fromRecord(match.similarRecord).nome;
+            ++report.similar;
+        }
+        if (event.record != 0 && options_.onDuplicate) {
+            options_.onDuplicate(event);
+        }
+        if (!add && options_.doppioni == Doppioni::Salta) {
+            continue;
+        }
+        if (add) {
+            if (Status status = append_.add(record); !status.ok()) {
+                return status;
+            }
+            index_.add(record, append_.totalAfter());
+            ++report.contacts;
+        }
         if (!changes.empty()) {
             ++report.changed;
-            if (onChange) {
-                onChange(reader.line(), changes);
+            if (options_.onChange) {
+                options_.onChange(reader.line(), changes);
             }
         }
     }
 }
 
-} // namespace
-
-ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato format,
-                              const ChangeReport& onChange, const NoticeReport& onNotice) {
+ExchangeReport ImportBatch::add(const std::string& source, Formato format) {
     ExchangeReport report;
     Status& status = report.status;
+    if (failed_) {
+        status = Status::failure(FileOperation::Write, files_.data, EINVAL, files_.link);
+        return report;
+    }
     // The file to import first: a mistake there touches nothing.
-    LineReader lines(fs, format == Formato::VCard ? LineReader::CrCrLf::OneEnd
-                                                  : LineReader::CrCrLf::TwoEnds);
-    if (!(status = lines.open(source)).ok()) {
-        return report;
+    LineReader lines(fs_, format == Formato::VCard ? LineReader::CrCrLf::OneEnd
+                                                   : LineReader::CrCrLf::TwoEnds);
+    if ((status = lines.open(source)).ok() && !opened_) {
+        status = locatePhoneBook(fs_, files_);
     }
-    // The phone book as the window takes it: one program at a time.
-    FolderLock folder(fs);
-    PhoneBookFiles files;
-    RecordAppend append(fs);
-    if (!(status = locatePhoneBook(fs, files)).ok()) {
-        return report;
-    }
-    if (isPhoneBook(fs, source, files)) {
+    if (status.ok() && isPhoneBook(fs_, source, files_)) {
         status = Status::failure(FileOperation::Read, source, EINVAL);
-        return report;
     }
-    if (!(status = folder.acquire(files)).ok() ||
-        !(status = adoptOrphanedScratchFile(fs, folder, files)).ok() ||
-        !(status = append.open(files, folder)).ok()) {
-        return report;
+    if (status.ok() && !opened_) {
+        opened_ = true;
+        status = open();
     }
+    if (status.ok()) {
+        Notices notices(options_.onNotice);
+        std::unique_ptr<ContactReader> reader;
+        if (format == Formato::VCard) {
+            reader = std::make_unique<VCardReader>(lines, notices);
+        } else {
+            reader = std::make_unique<CsvReader>(lines, notices, format == Formato::Foglio);
+        }
+        try {
+            status = importAll(*reader, lines, report);
+        } catch (const std::bad_alloc&) {
+            // Nothing the reader holds grows with the file; the system is short of memory.
+            status = Status::failure(FileOperation::Read, source, ENOMEM);
+        }
+        if (report.ok()) {
+            notices.finish();
+            report.ignored = reader->ignored().withValues();
+            report.ignoredEmpty = reader->ignored().empty();
+            report.ignoredUnnamed = reader->ignored().unnamed();
+            report.total = append_.totalAfter();
+            return report;
+        }
+    }
+    failed_ = true;
+    append_.rollback();
+    report.contacts = report.changed = report.skipped = 0;
+    report.duplicates = report.replaced = report.similar = 0;
+    return report;
+}
 
-    Notices notices(onNotice);
-    std::unique_ptr<ContactReader> reader;
-    if (format == Formato::VCard) {
-        reader = std::make_unique<VCardReader>(lines, notices);
-    } else {
-        reader = std::make_unique<CsvReader>(lines, notices, format == Formato::Foglio);
+Status ImportBatch::commit() {
+    if (failed_ || !opened_) {
+        return Status::failure(FileOperation::Write, files_.data, EINVAL, files_.link);
     }
-    try {
-        status = importAll(*reader, append, report, onChange);
-    } catch (const std::bad_alloc&) {
-        // Nothing the reader holds grows with the file; the system is short of memory.
-        status = Status::failure(FileOperation::Read, source, ENOMEM);
-    }
+    return append_.commit();
+}
+
+ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato format,
+                              const ImportOptions& options) {
+    FolderLock folder(fs);
+    ImportBatch batch(fs, folder, true, options);
+    ExchangeReport report = batch.add(source, format);
     if (!report.ok()) {
-        append.rollback();
-        report.contacts = report.changed = report.skipped = 0;
         return report;
     }
-    if (!(status = append.commit()).ok()) {
-        if (!append.committed()) {
+    if (!(report.status = batch.commit()).ok()) {
+        if (!batch.committed()) {
             report.contacts = report.changed = report.skipped = 0;
+            report.duplicates = report.replaced = report.similar = 0;
+            report.ignored.clear();
+            report.ignoredEmpty = report.ignoredUnnamed = 0;
             return report;
         }
         report.added = true;
     }
-    notices.finish();
-    report.ignored = reader->ignored().withValues();
-    report.ignoredEmpty = reader->ignored().empty();
-    report.ignoredUnnamed = reader->ignored().unnamed();
-    report.total = append.totalAfter();
+    report.total = batch.total();
     return report;
 }

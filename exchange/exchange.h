@@ -1,9 +1,13 @@
 #pragma once
 
 #include "exchange/contattolibero.h"
+#include "exchange/duplicates.h"
+#include "exchange/linereader.h"
 #include "exchange/problem.h"
 #include "exchange/reader.h"
 #include "store/filesystem.h"
+#include "store/recordappend.h"
+#include "store/recordfile.h"
 #include "store/status.h"
 
 #include <cstdint>
@@ -38,7 +42,11 @@ struct ExchangeReport {
     std::int64_t contacts = 0; // written out, or added to the phone book
     std::int64_t changed = 0;  // imported, but cut to fit or with characters stored as '?'
     std::int64_t skipped = 0;  // empty ones left out
-    std::int32_t total = 0;    // import: the records in the phone book afterwards
+    // Import: duplicates of a record (see DuplicateEvent), by what became of them.
+    std::int64_t duplicates = 0; // left out
+    std::int64_t replaced = 0;   // written over the record they duplicate
+    std::int64_t similar = 0;    // added, with the number of a record of another name
+    std::int32_t total = 0;      // import: the records in the phone book afterwards
     // Import: the columns (CSV) or properties (vCard) the phone book has no
     // place for, that held something; the CSV columns that held nothing; and
     // the values in fields past the ones told apart.
@@ -67,14 +75,80 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
 // where it begins and what changed, field by field.
 using ChangeReport = std::function<void(std::int64_t line, const std::vector<FieldChange>&)>;
 
-// Adds the contacts of `source` at the end of the phone book, all or none:
-// taken as the window takes it (through a link, locked against a window or
-// another import, created if missing), appended where "Nuovo" would append
-// and synced once at the end (see RecordAppend). A file that turns out not to
-// be what its name says, or any failed operation, leaves the data file as it
-// was, byte for byte. The phone book itself is never a source (EINVAL). A
-// line or field of the file that is skipped or read otherwise than it stands
-// goes to `onNotice`; the rest is imported. Memory stays the same whatever
-// the file: a file that needs more is refused (ENOMEM).
+// A contact that is already in the phone book (see duplicates.h), or may be.
+struct DuplicateEvent {
+    enum class Kind {
+        Skipped,  // the same name and number as `record`: left out
+        Added,    // the same, added all the same (Doppioni::Aggiungi)
+        Replaced, // the same, written over `record` (Doppioni::Sostituisci)
+        Similar,  // the number of `record`, under another name: added
+    };
+    Kind kind = Kind::Skipped;
+    std::int64_t line = 0;   // where the contact begins in the file, from 1
+    std::int32_t record = 0; // the record of the phone book
+    std::u16string name;     // that record's name, as the window shows it
+};
+using DuplicateReport = std::function<void(const DuplicateEvent&)>;
+
+// Now and then during an import: how much of the work is done, of the whole;
+// false stops it, and nothing is imported (the report's status is ECANCELED).
+using ProgressReport = std::function<bool(std::int64_t done, std::int64_t whole)>;
+
+struct ImportOptions {
+    Doppioni doppioni = Doppioni::Salta;
+    ChangeReport onChange = {};       // a contact that storing changed
+    NoticeReport onNotice = {};       // a line or field skipped or read otherwise than it stands
+    DuplicateReport onDuplicate = {}; // a duplicate, or a contact that may be one
+    ProgressReport onProgress = {};
+};
+
+// Adds the contacts of files at the end of the phone book, all or none:
+// taken as the window takes it (through a link, created if missing), appended
+// where "Nuovo" would append, synced once at the end (see RecordAppend). A
+// contact that is already in the phone book, or already came in from these
+// files, is treated as `doppioni` says. A file that turns out not to be what
+// its name says, or any failed operation, leaves the data file as it was, byte
+// for byte. The phone book itself is never a source (EINVAL). A line or field
+// of a file that is skipped or read otherwise than it stands goes to
+// `onNotice`; the rest is imported. Memory stays the same whatever the file (a
+// file that needs more is refused: ENOMEM), and grows by 8 bytes a record of
+// the phone book.
+class ImportBatch {
+public:
+    // `folder` must outlive the batch; with `lock` the batch takes it itself
+    // on its first file, else the caller holds it (the window).
+    ImportBatch(FileSystem& fs, FolderLock& folder, bool lock, const ImportOptions& options);
+    ImportBatch(const ImportBatch&) = delete;
+    ImportBatch& operator=(const ImportBatch&) = delete;
+
+    // The contacts of one file. The first opens the phone book and reads its
+    // records for the duplicates. A report that is not ok() has rolled the
+    // whole batch back.
+    ExchangeReport add(const std::string& source, Formato format);
+    // Puts the batch on the disk in one step (RecordAppend::commit).
+    chiamoro::Status commit();
+    bool committed() const { return append_.committed(); }
+    // The records of the phone book once the batch is committed.
+    std::int32_t total() const { return append_.totalAfter(); }
+
+private:
+    chiamoro::Status open();
+    chiamoro::Status importAll(ContactReader& reader, const LineReader& lines,
+                               ExchangeReport& report);
+    bool progress(std::int64_t done, std::int64_t whole);
+
+    FileSystem& fs_;
+    FolderLock& folder_;
+    const bool lock_;
+    const ImportOptions& options_;
+    PhoneBookFiles files_;
+    RecordAppend append_;
+    DuplicateIndex index_;
+    bool opened_ = false;
+    bool failed_ = false;
+};
+
+// One file, as --importa takes it: the phone book locked against a window or
+// another import for the time of it.
 ExchangeReport importContacts(FileSystem& fs, const std::string& source, Formato format,
-                              const ChangeReport& onChange = {}, const NoticeReport& onNotice = {});
+                              const ImportOptions& options = {});

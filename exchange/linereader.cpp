@@ -96,6 +96,7 @@ Status LineReader::open(const std::string& path) {
     if (!S_ISREG(info.st_mode)) {
         return notRegularFile(FileOperation::Open, path_, info);
     }
+    size_ = info.st_size;
     // Enough of the start to see a byte-order mark, however small the blocks.
     std::string start;
     while (start.size() < 4 && !eof_) {

@@ -52,6 +52,10 @@ public:
     // one), "\n" or "\r"; "" when it ran to the end of the file.
     const char* ending() const { return ending_; }
 
+    // How far the file has been read, of its length at open.
+    std::int64_t bytesRead() const { return offset_; }
+    std::int64_t size() const { return size_; }
+
     // What the start of the file said about its encoding.
     Encoding encoding() const { return encoding_; }
     // The text was converted from UTF-16 or UTF-32: it is UTF-8 now.
@@ -71,6 +75,7 @@ private:
     std::string raw_;
     std::size_t start_ = 0; // where the unread part of buffer_ begins
     std::int64_t offset_ = 0;
+    std::int64_t size_ = 0;
     std::int64_t number_ = 0;
     const char* ending_ = "";
     bool atLineStart_ = true;

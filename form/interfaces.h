@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -25,10 +26,11 @@ public:
 
 // The message boxes the phone book shows: their buttons and their icon.
 enum class Stile {
-    Ok,      // OK only, no icon
-    SiNo,    // Yes and No, no icon
-    Critico, // OK only, the icon of a critical error
-    Avviso,  // OK only, an exclamation mark
+    Ok,           // OK only, no icon
+    SiNo,         // Yes and No, no icon
+    Critico,      // OK only, the icon of a critical error
+    Avviso,       // OK only, an exclamation mark
+    Informazione, // OK only, the information icon
 };
 
 // The button that dismissed a message box.
@@ -43,6 +45,16 @@ public:
     // Modal. The typed text, or the empty text when cancelled.
     virtual std::u16string inputBox(const std::u16string& prompt, const std::u16string& title) = 0;
     virtual void beep() = 0;
+    // Modal, OK only, with the application title: a message and its details,
+    // which the user may unfold (the whole report of an import, one a line).
+    virtual void reportBox(const std::u16string& text, Stile style,
+                           const std::u16string& details) = 0;
+    // A long command says how far it has come, `done` of `whole`; once it has
+    // taken half a second a dialog shows it, with a button that cancels it,
+    // and the window goes on answering. False once the user has cancelled.
+    virtual bool progress(const std::u16string& label, std::int64_t done, std::int64_t whole) = 0;
+    // The command has ended: the dialog goes.
+    virtual void progressEnded() = 0;
 };
 
 // What copying and printing the shown contact need of the desktop.

@@ -2,7 +2,9 @@
 
 #include "form/contacttext.h"
 #include "form/errorreport.h"
+#include "form/importreport.h"
 #include "store/uppercase.h"
+#include "store/utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -62,13 +64,12 @@ void Rubrica::formLoad() {
     }
     // Where the phone book lives is settled once, through a link if there is
     // one. One program per phone book: the lock comes before anything is touched.
-    PhoneBookFiles files;
-    if (!check(locatePhoneBook(fs_, files)) || !check(folder_.acquire(files)) ||
-        !check(adoptOrphanedScratchFile(fs_, folder_, files))) {
+    if (!check(locatePhoneBook(fs_, files_)) || !check(folder_.acquire(files_)) ||
+        !check(adoptOrphanedScratchFile(fs_, folder_, files_))) {
         return;
     }
     LunghezzaRecord = kLunghezzaRecord;
-    if (!check(NumeroFile.open(files))) {
+    if (!check(NumeroFile.open(files_))) {
         return;
     }
     if (NumeroFile.created() && !check(folder_.sync())) {
@@ -258,4 +259,143 @@ void Rubrica::command3Click() {
     if (!printed) {
         dialogs_.messageBox(u"C'è un problema di stampa", Stile::Avviso, u"Errore di stampa");
     }
+}
+
+namespace {
+
+std::u16string number(std::int64_t n) {
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+// "1 contatto", "3 contatti".
+std::u16string contacts(std::int64_t n) {
+    return number(n) + (n == 1 ? u" contatto" : u" contatti");
+}
+
+// What a file gave, in the box: "Da "telefono.vcf": importati 3 contatti; 2 c'erano già."
+std::u16string fileOutcome(const std::string& name, const ExchangeReport& report) {
+    std::u16string text = u"Da \"" + escapeControls(decodeUtf8(name)) + u"\": " +
+                          (report.contacts == 0   ? std::u16string(u"nessun contatto importato")
+                           : report.contacts == 1 ? u"importato " + contacts(1)
+                                                  : u"importati " + contacts(report.contacts));
+    if (report.duplicates > 0) {
+        text += u"; " + number(report.duplicates) +
+                (report.duplicates == 1 ? u" c'era già" : u" c'erano già");
+    }
+    if (report.similar > 0) {
+        text += u"; " + number(report.similar) +
+                (report.similar == 1 ? u" potrebbe essere un doppione"
+                                     : u" potrebbero essere doppioni");
+    }
+    return text + u".";
+}
+
+} // namespace
+
+void Rubrica::importFiles(const std::vector<ImportSource>& sources) {
+    if (ended_ || sources.empty()) {
+        return;
+    }
+    // A name that says no format is refused before anything is read.
+    std::vector<Formato> formats;
+    for (const ImportSource& source : sources) {
+        const std::optional<Formato> format = source.format ? source.format : formatOf(source.name);
+        if (!format) {
+            dialogs_.messageBox(u"\"" + escapeControls(decodeUtf8(source.name)) +
+                                    u"\" non è un file di contatti: si importano i file .vcf, "
+                                    u".vcard e .csv. Nessun contatto è stato importato.",
+                                Stile::Avviso);
+            view_.setFocus(Casella::txtNome);
+            return;
+        }
+        formats.push_back(*format);
+    }
+    // In an empty phone book the record shown is not on the disk yet, and
+    // the first contact imported would take its place: what the boxes hold
+    // is saved first, and blank boxes give way to the contacts.
+    const bool wasEmpty = NumeroFile.length() == 0;
+    const bool blankBoxes = view_.text(Casella::txtNome).empty() &&
+                            view_.text(Casella::txtChiamoro).empty() &&
+                            view_.text(Casella::txtCommenti).empty();
+    if (wasEmpty && !blankBoxes && !SalvaRecordCorrente()) {
+        return;
+    }
+
+    ImportLines lines;
+    ImportOptions options = lines.options();
+    options.onProgress = [this](std::int64_t done, std::int64_t whole) {
+        return dialogs_.progress(u"Importazione dei contatti...", done, whole);
+    };
+    std::vector<ExchangeReport> reports;
+    Status status;
+    bool committed = false;
+    std::int32_t total = 0;
+    {
+        const Busy busy(view_);
+        ImportBatch batch(fs_, folder_, false, options);
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            lines.setFile(sources[i].name);
+            ExchangeReport report = batch.add(sources[i].path, formats[i]);
+            if (!report.ok()) {
+                dialogs_.progressEnded();
+                if (report.status.error != ECANCELED) {
+                    dialogs_.reportBox(failureLine(sources[i].name, report), Stile::Avviso,
+                                       lines.text());
+                }
+                view_.setFocus(Casella::txtNome);
+                return;
+            }
+            reports.push_back(std::move(report));
+        }
+        status = batch.commit();
+        committed = batch.committed();
+        total = batch.total();
+        dialogs_.progressEnded();
+    }
+    if (!status.ok() && !committed) {
+        ExchangeReport failed;
+        failed.status = status;
+        dialogs_.reportBox(failureLine(sources.back().name, failed), Stile::Avviso, lines.text());
+        view_.setFocus(Casella::txtNome);
+        return;
+    }
+    // The import replaced the data file: the window takes the new one, as
+    // after a deletion.
+    if (committed && (!check(NumeroFile.close()) || !check(NumeroFile.open(files_)) ||
+                      !check(countRecords(NumeroFile.length(), TotaleRecord)))) {
+        return;
+    }
+    if (wasEmpty && blankBoxes) {
+        if (!MostraRecordCorrente()) {
+            return;
+        }
+    } else {
+        view_.setTitle(recordCaption(RecordCorrente, TotaleRecord));
+    }
+
+    std::u16string text;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const std::u16string ignored = ignoredLine(sources[i].name, reports[i], formats[i]);
+        if (!ignored.empty()) {
+            lines.setAltered();
+            lines.add(ignored);
+        }
+        if (reports[i].skipped > 0) {
+            lines.setAltered();
+        }
+        reports[i].total = total;
+        lines.add(summaryLine(sources[i].name, reports[i]));
+        text += fileOutcome(sources[i].name, reports[i]) + u"\r\n";
+    }
+    text += u"La rubrica ora ha " + contacts(TotaleRecord) + u".";
+    if (!status.ok()) {
+        ExchangeReport late;
+        late.status = status;
+        late.added = true;
+        text += u"\r\n" + failureLine(sources.back().name, late);
+    }
+    dialogs_.reportBox(text, lines.altered() || !status.ok() ? Stile::Avviso : Stile::Informazione,
+                       lines.text());
+    view_.setFocus(Casella::txtNome);
 }

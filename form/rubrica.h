@@ -1,11 +1,22 @@
 #pragma once
 
+#include "exchange/exchange.h"
 #include "form/interfaces.h"
 #include "store/contatto.h"
 #include "store/recordfile.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+// A file to import into the open phone book: where it is, the name the
+// reports give it, and its format when its name does not say it.
+struct ImportSource {
+    std::string path;
+    std::string name;
+    std::optional<Formato> format;
+};
 
 // The phone book behind the window: the form's state and every command. Each
 // public handler is what one event of the window runs; the window forwards
@@ -31,6 +42,12 @@ public:
     void command2Click();      // copy the shown contact to the clipboard
     void command3Click();      // print the shown contact
 
+    // Files dropped on the window, given when it started or handed over by
+    // another copy: added at the end of the phone book, all or none (see
+    // ImportBatch), duplicates left out, and what came of it shown in one
+    // box. The window stays on the record it shows, with its unsaved edits.
+    void importFiles(const std::vector<ImportSource>& sources);
+
     bool ended() const { return ended_; }
     int exitStatus() const { return exitStatus_; }
 
@@ -51,6 +68,7 @@ private:
     Desktop& desktop_;
     FileSystem& fs_;
     FolderLock folder_;
+    PhoneBookFiles files_;
     bool ended_ = false;
     int exitStatus_ = 0;
 

@@ -35,7 +35,7 @@ Status RecordAppend::fail(const Status& status) {
     return status;
 }
 
-Status RecordAppend::open(const PhoneBookFiles& files, FolderLock& folder) {
+Status RecordAppend::open(const PhoneBookFiles& files, FolderLock& folder, const BlockSeen& seen) {
     files_ = files;
     folder_ = &folder;
     struct stat info {};
@@ -60,14 +60,14 @@ Status RecordAppend::open(const PhoneBookFiles& files, FolderLock& folder) {
     if (Status status = copy_.begin(files_.data, files_.scratch, files_.link); !status.ok()) {
         return fail(status);
     }
-    if (Status status = copyBook(); !status.ok()) {
+    if (Status status = copyBook(seen); !status.ok()) {
         return fail(status);
     }
     block_.reserve(kBlockBytes + kLunghezzaRecord);
     return Status::success();
 }
 
-Status RecordAppend::copyBook() {
+Status RecordAppend::copyBook(const BlockSeen& seen) {
     const std::int64_t start = std::int64_t{base_} * kLunghezzaRecord;
     const std::int64_t kept = std::min(start, oldLength_);
     std::string buffer(static_cast<std::size_t>(std::min<std::int64_t>(kept, kBlockBytes)), ' ');
@@ -84,6 +84,18 @@ Status RecordAppend::copyBook() {
         }
         if (Status status = copy_.write(buffer.data(), count, offset); !status.ok()) {
             return status;
+        }
+        if (seen) {
+            // Whole records: the last one completed with spaces, as it reads.
+            const auto records =
+                static_cast<std::int32_t>((count + kLunghezzaRecord - 1) / kLunghezzaRecord);
+            buffer.resize(static_cast<std::size_t>(records) * kLunghezzaRecord, ' ');
+            std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(count), buffer.end(), ' ');
+            if (!seen(buffer.data(), static_cast<std::int32_t>(offset / kLunghezzaRecord) + 1,
+                      records, offset + static_cast<std::int64_t>(count))) {
+                errno = ECANCELED;
+                return failure(FileOperation::Read);
+            }
         }
         offset += static_cast<std::int64_t>(count);
     }
@@ -118,12 +130,58 @@ Status RecordAppend::add(const Contatto& record) {
     return block_.size() >= kBlockBytes ? flush() : Status::success();
 }
 
+Status RecordAppend::replace(std::int32_t n, const Contatto& record) {
+    if (finished_ || n < 1 || n > base_ + added_) {
+        errno = EINVAL;
+        return failure(FileOperation::Write);
+    }
+    const std::int64_t offset = std::int64_t{n - 1} * kLunghezzaRecord;
+    if (offset >= next_) { // still in the block
+        encodeRecord(record, block_.data() + (offset - next_));
+    } else {
+        char bytes[kLunghezzaRecord];
+        encodeRecord(record, bytes);
+        // A partial last record of the book is completed from the block.
+        const auto onDisk =
+            static_cast<std::size_t>(std::min<std::int64_t>(kLunghezzaRecord, next_ - offset));
+        if (Status status = copy_.write(bytes, onDisk, offset); !status.ok()) {
+            return fail(status);
+        }
+        std::copy(bytes + onDisk, bytes + kLunghezzaRecord, block_.begin());
+    }
+    replaced_ = true;
+    return Status::success();
+}
+
+Status RecordAppend::read(std::int32_t n, Contatto& record) {
+    if (finished_ || n < 1 || n > base_ + added_) {
+        errno = EINVAL;
+        return failure(FileOperation::Read);
+    }
+    const std::int64_t offset = std::int64_t{n - 1} * kLunghezzaRecord;
+    char bytes[kLunghezzaRecord];
+    std::fill(bytes, bytes + kLunghezzaRecord, ' ');
+    const auto onDisk =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(next_ - offset, 0, kLunghezzaRecord));
+    if (onDisk > 0) {
+        if (Status status = copy_.read(bytes, onDisk, offset); !status.ok()) {
+            return fail(status);
+        }
+    }
+    const auto inBlock = offset + static_cast<std::int64_t>(onDisk) - next_;
+    std::copy(block_.begin() + inBlock,
+              block_.begin() + inBlock + static_cast<std::ptrdiff_t>(kLunghezzaRecord - onDisk),
+              bytes + onDisk);
+    record = decodeRecord(bytes);
+    return Status::success();
+}
+
 Status RecordAppend::commit() {
     if (finished_) {
         errno = EINVAL;
         return failure(FileOperation::Write);
     }
-    if (added_ == 0) {
+    if (added_ == 0 && !replaced_) {
         rollback(); // nothing to add: the book stays as it is
         created_ = false;
         return Status::success();

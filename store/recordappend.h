@@ -7,6 +7,7 @@
 #include "status.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Contacts added at the end of the data file as one batch: all of them or
@@ -31,13 +32,29 @@ public:
     RecordAppend(const RecordAppend&) = delete;
     RecordAppend& operator=(const RecordAppend&) = delete;
 
+    // Each block of the book as it is copied: `count` records from record
+    // `first`, 180 bytes each (a partial last one padded with spaces). False
+    // stops the copy: open() then fails with ECANCELED.
+    using BlockSeen = std::function<bool(const char* records, std::int32_t first,
+                                         std::int32_t count, std::int64_t bytesCopied)>;
+
     // Opens the data file as the window does (openPhoneBook: a book the user
     // may not write is refused, a missing one created empty) and copies it to
-    // the scratch file. `folder` holds the lock and must outlive this object.
-    chiamoro::Status open(const PhoneBookFiles& files, FolderLock& folder);
+    // the scratch file, showing each block to `seen`. `folder` holds the lock
+    // and must outlive this object.
+    chiamoro::Status open(const PhoneBookFiles& files, FolderLock& folder,
+                          const BlockSeen& seen = {});
+    // The length of the book being copied, known once open() has begun.
+    std::int64_t bookLength() const { return oldLength_; }
 
     // Adds a record to the batch. On failure the batch has been rolled back.
     chiamoro::Status add(const Contatto& record);
+    // Writes over record n (one of the book or of the batch) in the copy:
+    // the batch then replaces the book even if it adds nothing. On failure
+    // the batch has been rolled back.
+    chiamoro::Status replace(std::int32_t n, const Contatto& record);
+    // Record n of the copy as it stands, with what the batch has changed.
+    chiamoro::Status read(std::int32_t n, Contatto& record);
 
     // Puts the batch on the disk, in one step. On failure it has been rolled
     // back, unless committed() says the rename went through and only the
@@ -58,7 +75,7 @@ public:
     std::int32_t totalAfter() const;
 
 private:
-    chiamoro::Status copyBook();
+    chiamoro::Status copyBook(const BlockSeen& seen);
     chiamoro::Status flush();
     chiamoro::Status
     failure(chiamoro::FileOperation operation) const;      // on the data file, with errno
@@ -77,6 +94,7 @@ private:
     std::int32_t base_ = 0;        // records before the batch
     std::int32_t totalBefore_ = 1; // the window's count, at least 1
     std::int32_t added_ = 0;
+    bool replaced_ = false;
     std::string block_; // bytes not yet written, to go at offset next_
     std::int64_t next_ = 0;
 };

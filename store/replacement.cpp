@@ -227,6 +227,15 @@ Status Replacement::copyAttributes() {
     return Status::success();
 }
 
+Status Replacement::read(char* bytes, std::size_t count, std::int64_t offset) {
+    if (readFully(fs_, fd_, bytes, count, offset) < 0) {
+        const Status status = failure(FileOperation::Read, scratch_);
+        abandon();
+        return status;
+    }
+    return Status::success();
+}
+
 Status Replacement::write(const char* bytes, std::size_t count, std::int64_t offset) {
     if (!writeFully(fs_, fd_, bytes, count, offset)) {
         const Status status = failure(FileOperation::Write, scratch_);

@@ -48,6 +48,8 @@ public:
     chiamoro::Status begin(const std::string& target, const std::string& scratch,
                            const std::string& link = {});
     chiamoro::Status write(const char* bytes, std::size_t count, std::int64_t offset);
+    // Reads back what write() put there (fewer bytes only past its end).
+    chiamoro::Status read(char* bytes, std::size_t count, std::int64_t offset);
     // After the rename it fails only when the folder's sync does: renamed()
     // then says the new content is in place, though a crash might undo it.
     chiamoro::Status commit();

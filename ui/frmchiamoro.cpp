@@ -8,15 +8,21 @@
 
 #include <QCloseEvent>
 #include <QColor>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTemporaryFile>
+#include <QUrl>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -250,6 +256,130 @@ void frmChiamoro::createControls() {
         control->setMouseTracking(true);
         control->installEventFilter(this);
     }
+
+    // Files and contacts dropped anywhere on the window, boxes included,
+    // which would otherwise take a file's name as text.
+    setAcceptDrops(true);
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->installEventFilter(this);
+    }
+}
+
+namespace {
+
+// The types under which mail programs drag a contact.
+const char* const kVCardTypes[] = {"text/vcard", "text/x-vcard", "text/directory"};
+
+// Whether a drop brings contacts: files whose names say a format the import
+// reads, or vCard data.
+bool bringsContacts(const QMimeData* data) {
+    if (data == nullptr) {
+        return false;
+    }
+    for (const char* type : kVCardTypes) {
+        if (data->hasFormat(QString::fromLatin1(type))) {
+            return true;
+        }
+    }
+    if (!data->hasUrls()) {
+        return false;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile() || !formatOf(QFile::encodeName(url.toLocalFile()).toStdString())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool frmChiamoro::takeDrop(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (ended_ || importing_ || !bringsContacts(drag->mimeData())) {
+            return false;
+        }
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (ended_ || importing_ || !bringsContacts(drop->mimeData())) {
+            return false;
+        }
+        drop->acceptProposedAction();
+        dropped(*drop->mimeData());
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void frmChiamoro::dropped(const QMimeData& data) {
+    std::vector<ImportSource> sources;
+    if (data.hasUrls()) {
+        for (const QUrl& url : data.urls()) {
+            const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+            sources.push_back({path, path, std::nullopt});
+        }
+    } else {
+        // The mail program's contact, in a file of its own for the import;
+        // private (0600), made anew, and gone afterwards.
+        QTemporaryFile file(QDir::tempPath() + QStringLiteral("/chiamoro-XXXXXX.vcf"));
+        QByteArray bytes;
+        for (const char* type : kVCardTypes) {
+            if (data.hasFormat(QString::fromLatin1(type))) {
+                bytes = data.data(QString::fromLatin1(type));
+                break;
+            }
+        }
+        if (!file.open() || file.write(bytes) != bytes.size() || !file.flush()) {
+            dialogs_.messageBox(u"Non è stato possibile mettere da parte i contatti trascinati: " +
+                                    file.errorString().toStdU16String() +
+                                    u". Nessun contatto è stato importato.",
+                                Stile::Avviso);
+            return;
+        }
+        importSources({{QFile::encodeName(file.fileName()).toStdString(), "contatti trascinati",
+                        Formato::VCard}});
+        return;
+    }
+    importSources(sources);
+}
+
+void frmChiamoro::importFiles(const QStringList& files) {
+    std::vector<ImportSource> sources;
+    for (const QString& file : files) {
+        const std::string path = QFile::encodeName(file).toStdString();
+        sources.push_back({path, path, std::nullopt});
+    }
+    importSources(sources);
+}
+
+void frmChiamoro::importSources(const std::vector<ImportSource>& sources) {
+    if (ended_) {
+        return;
+    }
+    // Files that come while an import runs (the progress dialog lets events
+    // through) wait for it to end.
+    pending_.insert(pending_.end(), sources.begin(), sources.end());
+    if (importing_) {
+        return;
+    }
+    importing_ = true;
+    while (!pending_.empty() && !ended_) {
+        std::vector<ImportSource> next;
+        next.swap(pending_);
+        rubrica_.importFiles(next);
+        if (rubrica_.ended()) {
+            finish(rubrica_.exitStatus());
+        }
+    }
+    importing_ = false;
 }
 
 QString frmChiamoro::infoText() {
@@ -292,7 +422,14 @@ void frmChiamoro::setClientHeight(int height) {
     setFixedSize(pixels(layout::kClientWidth), height);
 }
 
+bool frmChiamoro::event(QEvent* event) {
+    return takeDrop(event) || QWidget::event(event);
+}
+
 bool frmChiamoro::eventFilter(QObject* watched, QEvent* event) {
+    if (takeDrop(event)) {
+        return true;
+    }
     if (event->type() == QEvent::MouseMove && !ended_) {
         if (watched == Label1) {
             setClientHeight(pixels(layout::kExpandedHeight));

@@ -5,11 +5,14 @@
 #include "ui/qtdesktop.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 class LimitedTextEdit;
 class QLabel;
+class QMimeData;
 class QLineEdit;
 class QPushButton;
 namespace layout {
@@ -45,6 +48,10 @@ public:
     bool ended() const { return ended_; }
     int exitStatus() const { return exitStatus_; }
 
+    // Imports files into the open phone book (given on the command line or
+    // handed over by another copy); a drop on the window does the same.
+    void importFiles(const QStringList& files);
+
     // The initial text of Text1, with CR LF line breaks.
     static QString infoText();
     static constexpr const char16_t* kContactAddress = u"chiamoro@example.org";
@@ -61,6 +68,7 @@ signals:
     void finished(int status);
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -71,6 +79,9 @@ private:
     QWidget* createControl(const layout::Control& row);
     void run(void (Rubrica::*handler)());
     void finish(int status);
+    bool takeDrop(QEvent* event); // a drag or a drop of contacts, taken
+    void dropped(const QMimeData& data);
+    void importSources(const std::vector<ImportSource>& sources);
     void setClientHeight(int height);
     QWidget* widgetOf(Casella box) const;
 
@@ -80,6 +91,8 @@ private:
     Rubrica rubrica_;
     bool ended_ = false;
     int exitStatus_ = 0;
+    bool importing_ = false;
+    std::vector<ImportSource> pending_;
 
     // The controls the window itself works with; ui/layout.h lists them all.
     QLabel* Image1 = nullptr;

@@ -43,7 +43,7 @@ Reported import(const std::string& file, std::optional<Formato> format = std::nu
     };
     const auto onNotice = [&reported](const Notice& notice) { reported.notices.push_back(notice); };
     reported.report = importContacts(posixFileSystem(), file, format ? *format : *formatOf(file),
-                                     onChange, onNotice);
+                                     {.onChange = onChange, .onNotice = onNotice});
     return reported;
 }
 
@@ -565,9 +565,11 @@ TEST_F(FormatsTest, ALineBreakAcrossTwoReadsIsOneBreak) {
     writeFile("lungo.csv", header + padding + row + "\r\n,2," + std::string(41, 'B') + "\r\n");
     ASSERT_EQ(readFile("lungo.csv").substr(65535, 2), "\r\n");
     std::vector<std::int64_t> lines;
-    const ExchangeReport report = importContacts(
-        posixFileSystem(), "lungo.csv", Formato::Csv,
-        [&lines](std::int64_t line, const std::vector<FieldChange>&) { lines.push_back(line); });
+    const ExchangeReport report =
+        importContacts(posixFileSystem(), "lungo.csv", Formato::Csv,
+                       {.onChange = [&lines](std::int64_t line, const std::vector<FieldChange>&) {
+                           lines.push_back(line);
+                       }});
     ASSERT_TRUE(report.ok());
     EXPECT_EQ(report.skipped, 0);
     EXPECT_EQ(lines, std::vector<std::int64_t>{3});

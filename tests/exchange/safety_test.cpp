@@ -292,14 +292,17 @@ TEST_F(SafetyTest, LongLinesAndHugeCardsAreReadInBoundedMemory) {
         writeFile(c.file, c.bytes);
         std::vector<FieldChange> changes;
         std::int64_t notices = 0;
-        const ExchangeReport report = importContacts(
-            posixFileSystem(), c.file, *formatOf(c.file),
-            [&changes](std::int64_t, const std::vector<FieldChange>& fields) {
-                changes.insert(changes.end(), fields.begin(), fields.end());
-            },
-            [&notices](const Notice& notice) {
-                notices += notice.kind == Notice::Kind::MoreNotices ? notice.count : 1;
-            });
+        const ExchangeReport report =
+            importContacts(posixFileSystem(), c.file, *formatOf(c.file),
+                           {.onChange =
+                                [&changes](std::int64_t, const std::vector<FieldChange>& fields) {
+                                    changes.insert(changes.end(), fields.begin(), fields.end());
+                                },
+                            .onNotice =
+                                [&notices](const Notice& notice) {
+                                    notices +=
+                                        notice.kind == Notice::Kind::MoreNotices ? notice.count : 1;
+                                }});
         ASSERT_TRUE(report.ok());
         EXPECT_EQ(contactsIn(), std::vector<ContattoLibero>{c.contact});
         EXPECT_EQ(notices, c.notices);

@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 (notice.line >= 1 && notice.lastLine >= notice.line && notice.lastLine <= lines),
             "a notice at no line of the file");
     };
-    const ExchangeReport report =
-        importContacts(posixFileSystem(), "contatti", format, changed, noticed);
+    const ExchangeReport report = importContacts(posixFileSystem(), "contatti", format,
+                                                 {.onChange = changed, .onNotice = noticed});
     std::string after;
     {
         std::ifstream in(kDataFileName, std::ios::binary);

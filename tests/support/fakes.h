@@ -13,15 +13,16 @@
 class ScriptedDialogs : public Dialogs {
 public:
     struct Call {
-        std::string kind; // "message", "input" or "beep"
+        std::string kind; // "message", "input", "report" or "beep"
         std::u16string text;
         Stile style = Stile::Ok;
         std::optional<std::u16string> title;
+        std::u16string details; // of a report
     };
 
     Risposta messageBox(const std::u16string& text, Stile style,
                         const std::optional<std::u16string>& title) override {
-        calls.push_back({"message", text, style, title});
+        calls.push_back({"message", text, style, title, {}});
         if (style == Stile::SiNo) {
             if (answers.empty()) {
                 ADD_FAILURE() << "unexpected Yes/No question";
@@ -34,7 +35,7 @@ public:
         return Risposta::Ok;
     }
     std::u16string inputBox(const std::u16string& prompt, const std::u16string& title) override {
-        calls.push_back({"input", prompt, Stile::Ok, title});
+        calls.push_back({"input", prompt, Stile::Ok, title, {}});
         if (inputs.empty()) {
             ADD_FAILURE() << "unexpected input box";
             return {};
@@ -43,7 +44,17 @@ public:
         inputs.pop_front();
         return typed;
     }
-    void beep() override { calls.push_back({"beep", {}, Stile::Ok, std::nullopt}); }
+    void beep() override { calls.push_back({"beep", {}, Stile::Ok, std::nullopt, {}}); }
+    void reportBox(const std::u16string& text, Stile style,
+                   const std::u16string& details) override {
+        calls.push_back({"report", text, style, std::nullopt, details});
+    }
+    // Cancels once it has been asked `cancelAfter` times, if set.
+    bool progress(const std::u16string&, std::int64_t, std::int64_t) override {
+        ++progressCalls;
+        return !(cancelAfter && progressCalls >= *cancelAfter);
+    }
+    void progressEnded() override {}
 
     std::vector<Call> messages() const {
         std::vector<Call> found;
@@ -55,6 +66,8 @@ public:
         return found;
     }
 
+    std::optional<int> cancelAfter;
+    int progressCalls = 0;
     std::deque<Risposta> answers;      // for Yes/No boxes
     std::deque<std::u16string> inputs; // for input boxes
     std::vector<Call> calls;

@@ -45,6 +45,12 @@ public:
     }
     std::u16string inputBox(const std::u16string&, const std::u16string&) override { return typed; }
     void beep() override {}
+    void reportBox(const std::u16string& text, Stile, const std::u16string&) override {
+        last = text;
+        ++messages;
+    }
+    bool progress(const std::u16string&, std::int64_t, std::int64_t) override { return true; }
+    void progressEnded() override {}
 
     std::u16string typed;
     std::u16string last; // the text of the last message box

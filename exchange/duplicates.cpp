@@ -1,0 +1,229 @@
+#include "duplicates.h"
+
+#include "store/codepage.h"
+#include "store/uppercase.h"
+#include "store/utf8.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
+#include <phonenumbers/phonenumberutil.h>
+
+using chiamoro::Status;
+using i18n::phonenumbers::PhoneNumber;
+using i18n::phonenumbers::PhoneNumberUtil;
+
+namespace {
+
+// Numbers are bucketed by their last digits: a match in the library's sense
+// has the same national number, whose end is the end of the digits as written.
+constexpr std::size_t kKeyDigits = 7;
+
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' ||
+           c == 0x00A0;
+}
+
+// The digits of a number as written, up to its extension ("333 1234567 int. 12"
+// and "... ext 12", or after ',', ';' or '#', which dial pauses and codes).
+// Digits and letters are ASCII alike in UTF-16 and in the record's bytes.
+template <typename Char> std::string keyDigits(std::basic_string_view<Char> number) {
+    std::string digits;
+    for (const Char c : number) {
+        if (c >= '0' && c <= '9') {
+            digits += static_cast<char>(c);
+        } else if (!digits.empty() && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                       c == ',' || c == ';' || c == '#')) {
+            break;
+        }
+    }
+    return digits;
+}
+
+// Every digit of a text, for numbers the library cannot read.
+std::u16string allDigits(std::u16string_view text) {
+    std::u16string digits;
+    std::copy_if(text.begin(), text.end(), std::back_inserter(digits),
+                 [](char16_t c) { return c >= u'0' && c <= u'9'; });
+    return digits;
+}
+
+// FNV-1a, with a first byte that keeps numbers and names apart.
+std::uint32_t hashOf(char tag, const void* data, std::size_t size) {
+    std::uint32_t hash = 2166136261u;
+    const auto mix = [&hash](unsigned char byte) {
+        hash ^= byte;
+        hash *= 16777619u;
+    };
+    mix(static_cast<unsigned char>(tag));
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) {
+        mix(bytes[i]);
+    }
+    return hash;
+}
+
+std::uint32_t numberKey(const std::string& digits) {
+    const std::size_t from = digits.size() > kKeyDigits ? digits.size() - kKeyDigits : 0;
+    return hashOf('#', digits.data() + from, digits.size() - from);
+}
+
+std::uint32_t nameKey(std::u16string_view nome) {
+    const std::u16string name = comparableName(nome);
+    return hashOf('N', name.data(), name.size() * sizeof(char16_t));
+}
+
+// A record's key: of its number, or of its name when the number has no digit.
+std::uint32_t keyOf(const Contatto& record) {
+    const std::string digits = keyDigits(std::u16string_view(record.Numero));
+    return digits.empty() ? nameKey(record.Nome) : numberKey(digits);
+}
+
+// "it_IT.UTF-8@euro" gives "IT"; "C", "POSIX" and "C.UTF-8" give nothing.
+std::string countryOf(const char* locale) {
+    if (locale == nullptr) {
+        return {};
+    }
+    const std::string_view name(locale);
+    const std::size_t underscore = name.find('_');
+    if (underscore == std::string_view::npos || name.size() < underscore + 3) {
+        return {};
+    }
+    std::string country(name.substr(underscore + 1, 2));
+    for (char& c : country) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        } else if (c < 'A' || c > 'Z') {
+            return {};
+        }
+    }
+    return country;
+}
+
+} // namespace
+
+std::string phoneRegion() {
+    for (const char* variable : {"LC_ALL", "LC_TELEPHONE", "LANG"}) {
+        if (std::string country = countryOf(std::getenv(variable)); !country.empty()) {
+            return country;
+        }
+    }
+    return "IT";
+}
+
+std::u16string comparableName(std::u16string_view name) {
+    std::u16string comparable;
+    comparable.reserve(name.size());
+    bool blank = false;
+    for (const char16_t c : name) {
+        if (isBlank(c)) {
+            blank = !comparable.empty();
+            continue;
+        }
+        if (blank) {
+            comparable += u' ';
+            blank = false;
+        }
+        comparable += toUpperChar(c);
+    }
+    return comparable;
+}
+
+struct NumberMatcher::Parsed {
+    PhoneNumber number;
+};
+
+NumberMatcher::NumberMatcher(std::string region) : region_(std::move(region)) {}
+NumberMatcher::~NumberMatcher() = default;
+
+std::unique_ptr<NumberMatcher::Parsed> NumberMatcher::parse(std::u16string_view number) const {
+    auto parsed = std::make_unique<Parsed>();
+    if (PhoneNumberUtil::GetInstance()->Parse(encodeUtf8(number), region_, &parsed->number) !=
+        PhoneNumberUtil::NO_PARSING_ERROR) {
+        return nullptr;
+    }
+    return parsed;
+}
+
+bool NumberMatcher::same(std::u16string_view a, std::u16string_view b) const {
+    const std::u16string first = trimSpaces(a);
+    const std::u16string second = trimSpaces(b);
+    if (first == second) {
+        return true;
+    }
+    const std::unique_ptr<Parsed> x = parse(first);
+    const std::unique_ptr<Parsed> y = parse(second);
+    if (!x || !y) {
+        return allDigits(first) == allDigits(second);
+    }
+    const PhoneNumberUtil::MatchType match =
+        PhoneNumberUtil::GetInstance()->IsNumberMatch(x->number, y->number);
+    return match == PhoneNumberUtil::EXACT_MATCH || match == PhoneNumberUtil::NSN_MATCH;
+}
+
+bool NumberMatcher::sameContact(const Contatto& a, const Contatto& b) const {
+    return comparableName(a.Nome) == comparableName(b.Nome) && same(a.Numero, b.Numero);
+}
+
+void DuplicateIndex::addBookRecord(const char* bytes, std::int32_t n) {
+    const std::string digits = keyDigits(std::string_view(bytes + kOffsetNumero, kLarghezzaNumero));
+    const std::uint32_t key =
+        digits.empty()
+            ? nameKey(decodeCp1252(std::string_view(bytes + kOffsetNome, kLarghezzaNome)))
+            : numberKey(digits);
+    sealed_.push_back({key, n});
+}
+
+void DuplicateIndex::seal() {
+    std::sort(sealed_.begin(), sealed_.end(), [](const Entry& a, const Entry& b) {
+        return a.key != b.key ? a.key < b.key : a.record < b.record;
+    });
+}
+
+void DuplicateIndex::add(const Contatto& record, std::int32_t n) {
+    added_.emplace(keyOf(record), n);
+}
+
+Status DuplicateIndex::find(const Contatto& contact, const ReadRecord& read, Match& match) const {
+    match = {};
+    const std::uint32_t key = keyOf(contact);
+    const bool hasDigits = !keyDigits(std::u16string_view(contact.Numero)).empty();
+    const std::u16string name = comparableName(contact.Nome);
+    std::vector<std::int32_t> candidates;
+    const auto [from, to] =
+        std::equal_range(sealed_.begin(), sealed_.end(), Entry{key, 0},
+                         [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    for (auto entry = from; entry != to; ++entry) {
+        candidates.push_back(entry->record);
+    }
+    const auto [first, last] = added_.equal_range(key);
+    std::vector<std::int32_t> added;
+    for (auto entry = first; entry != last; ++entry) {
+        added.push_back(entry->second);
+    }
+    std::sort(added.begin(), added.end());
+    candidates.insert(candidates.end(), added.begin(), added.end());
+
+    Contatto record;
+    for (const std::int32_t n : candidates) {
+        if (Status status = read(n, record); !status.ok()) {
+            return status;
+        }
+        const bool sameName = comparableName(record.Nome) == name;
+        if (!hasDigits && !sameName) {
+            continue; // keyed by name: a hash collision
+        }
+        if (!matcher_.same(record.Numero, contact.Numero)) {
+            continue;
+        }
+        if (sameName) {
+            match.duplicate = n;
+            return Status::success();
+        }
+        if (match.similar == 0) {
+            match.similar = n;
+            match.similarRecord = record;
+        }
+    }
+    return Status::success();
+}
