@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <ctime>
 #include <string_view>
 
 using chiamoro::Status;
@@ -118,8 +119,19 @@ bool Fingerprint::sameFile(const struct stat& info) const {
 }
 
 Fingerprint Fingerprint::of(const struct stat& info, std::uint64_t hash) {
-    return {info.st_size, std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec,
-            info.st_ino, hash};
+    Fingerprint print{info.st_size,
+                      std::int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec,
+                      info.st_ino, hash};
+    // The system's clock for file times ticks in milliseconds: a file changed
+    // again within the same tick, to the same size, would keep all three. A
+    // time that recent is not trusted (as git does with its index): the next
+    // sync reads the file and compares its text.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (print.modified > (std::int64_t{now.tv_sec} - 2) * 1000000000 + now.tv_nsec) {
+        print.modified = -1;
+    }
+    return print;
 }
 
 Status readSyncState(FileSystem& fs, const std::string& path, SyncState& state,

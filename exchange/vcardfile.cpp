@@ -238,6 +238,7 @@ Status readCardFile(FileSystem& fs, const std::string& path, CardFile& card, Inp
         if (got) {
             card.blank = blank(contact.contatto);
             card.record = toRecord(contact, card.changes);
+            card.line = reader.line();
         }
     }
     // The UID and the fingerprint, from the text as it stands.

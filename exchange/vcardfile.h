@@ -42,6 +42,7 @@ std::string newCard(const std::string& uid, const ContattoLibero& contatto);
 struct CardFile {
     Contatto record;
     std::vector<FieldChange> changes; // what fitting the card into a record changed
+    std::int64_t line = 0;            // where the card begins
     std::string uid;                  // empty when the card has none
     std::uint64_t hash = 0;
     bool blank = true;      // nothing of it would show in the window
