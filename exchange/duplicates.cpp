@@ -184,25 +184,58 @@ void DuplicateIndex::add(const Contatto& record, std::int32_t n) {
     added_.emplace(keyOf(record), n);
 }
 
+// The keys under which a record written with the same number may be
+// indexed: that of its digits as written, and, for a number the library
+// reads, those of the ways a number is written (bare, after the national
+// prefix, after the country code, after "00" and the country code), which
+// differ in their last digits when the national number is short.
+std::vector<std::uint32_t> DuplicateIndex::keysOf(const Contatto& contact) const {
+    const std::string digits = keyDigits(std::u16string_view(contact.Numero));
+    if (digits.empty()) {
+        return {nameKey(contact.Nome)};
+    }
+    std::vector<std::uint32_t> keys{numberKey(digits)};
+    if (const std::unique_ptr<NumberMatcher::Parsed> parsed = matcher_.parse(contact.Numero)) {
+        const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+        std::string national;
+        util.GetNationalSignificantNumber(parsed->number, &national);
+        std::string prefix;
+        util.GetNddPrefixForRegion(matcher_.region(), true, &prefix);
+        const std::string country = std::to_string(parsed->number.country_code());
+        for (const std::string& written :
+             {national, prefix + national, country + national, "00" + country + national}) {
+            if (const std::uint32_t key = numberKey(written);
+                std::find(keys.begin(), keys.end(), key) == keys.end()) {
+                keys.push_back(key);
+            }
+        }
+    }
+    return keys;
+}
+
 Status DuplicateIndex::find(const Contatto& contact, const ReadRecord& read, Match& match) const {
     match = {};
-    const std::uint32_t key = keyOf(contact);
     const bool hasDigits = !keyDigits(std::u16string_view(contact.Numero)).empty();
     const std::u16string name = comparableName(contact.Nome);
+    // The book's first, then the import's own, each in the order of the file.
     std::vector<std::int32_t> candidates;
-    const auto [from, to] =
-        std::equal_range(sealed_.begin(), sealed_.end(), Entry{key, 0},
-                         [](const Entry& a, const Entry& b) { return a.key < b.key; });
-    for (auto entry = from; entry != to; ++entry) {
-        candidates.push_back(entry->record);
-    }
-    const auto [first, last] = added_.equal_range(key);
     std::vector<std::int32_t> added;
-    for (auto entry = first; entry != last; ++entry) {
-        added.push_back(entry->second);
+    for (const std::uint32_t key : keysOf(contact)) {
+        const auto [from, to] =
+            std::equal_range(sealed_.begin(), sealed_.end(), Entry{key, 0},
+                             [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        for (auto entry = from; entry != to; ++entry) {
+            candidates.push_back(entry->record);
+        }
+        const auto [first, last] = added_.equal_range(key);
+        for (auto entry = first; entry != last; ++entry) {
+            added.push_back(entry->second);
+        }
     }
+    std::sort(candidates.begin(), candidates.end());
     std::sort(added.begin(), added.end());
     candidates.insert(candidates.end(), added.begin(), added.end());
+    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
 
     Contatto record;
     for (const std::int32_t n : candidates) {

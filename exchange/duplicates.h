@@ -54,6 +54,7 @@ public:
     const std::string& region() const { return region_; }
 
 private:
+    friend class DuplicateIndex;
     struct Parsed;
     std::unique_ptr<Parsed> parse(std::u16string_view number) const;
 
@@ -62,8 +63,11 @@ private:
 
 // The records of a phone book, indexed so that the duplicates of a contact are
 // found without reading the book again: 8 bytes a record, a hash of the last
-// digits of its number (of its name, when the number has no digit). A hash
-// only points at candidates; each is confirmed against the record itself.
+// seven digits of its number as written (of its name, when the number has no
+// digit), which the library is never asked for. A contact is looked up under
+// the few ways its own number can be written, so that "+39 06 222" finds
+// "06 222". A hash only points at candidates; each is confirmed against the
+// record itself.
 class DuplicateIndex {
 public:
     // Reads record n; the index only asks for records it was given.
@@ -90,6 +94,8 @@ public:
     const NumberMatcher& matcher() const { return matcher_; }
 
 private:
+    std::vector<std::uint32_t> keysOf(const Contatto& contact) const;
+
     struct Entry {
         std::uint32_t key;
         std::int32_t record;

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Starts the program as a desktop menu would, on a private X server: the
-# launcher's command, from HOME as the current folder. Succeeds when its window
+# launcher's command with no file (its field codes, %F and the like, dropped),
+# from HOME as the current folder. Succeeds when its window
 # shows an empty phone book and "Chiamoro.DAT" has been made in HOME.
 #
 #   start-from-launcher.sh LAUNCHER.desktop HOME
 set -euo pipefail
 launcher=$1
 export HOME=$2
-command=$(sed -n 's/^Exec=//p' "$launcher")
+command=$(sed -n 's/^Exec=//p' "$launcher" | sed 's/ *%[fFuU]//g')
 mkdir -p "$HOME"
 cd "$HOME"
 # An X server of its own, on a display it picks itself (-displayfd), so that

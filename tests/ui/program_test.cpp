@@ -1,5 +1,6 @@
 // The program itself, started without a display it can use.
 
+#include "support/records.h"
 #include "support/tempdir.h"
 
 #include <QDir>
@@ -124,6 +125,24 @@ TEST_F(ProgramTest, QtsOwnOptionsStillWork) {
     }
     EXPECT_TRUE(fileExists("Chiamoro.DAT")) << program.readAllStandardError().toStdString();
     EXPECT_EQ(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
+}
+
+TEST_F(ProgramTest, FilesOnTheCommandLineAreImportedIntoTheWindow) {
+    writeFile("telefono.vcf", "BEGIN:VCARD\r\nFN:Carla\r\nTEL:333\r\nEND:VCARD\r\n");
+    QProcess program;
+    program.setProcessEnvironment(withoutDisplay());
+    program.start(QStringLiteral(CHIAMORO_PROGRAM), {"-platform", "offscreen", "telefono.vcf"});
+    QElapsedTimer clock;
+    clock.start();
+    const std::string expected = record("333", "Carla");
+    while ((!fileExists("Chiamoro.DAT") || readFile("Chiamoro.DAT") != expected) &&
+           program.state() != QProcess::NotRunning && clock.elapsed() < 20'000) {
+        program.waitForFinished(50);
+    }
+    EXPECT_EQ(readFile("Chiamoro.DAT"), expected) << program.readAllStandardError().toStdString();
+    EXPECT_EQ(program.state(), QProcess::Running); // the window, with its report
     program.kill();
     program.waitForFinished();
 }
