@@ -144,7 +144,7 @@ private:
     Status listFolder(bool& missing);
     Status readFile(const std::string& name, CardFile& card, bool& usable);
     Status plan();
-    Status planEntry(const SyncEntry& entry, std::int32_t match);
+    Status planEntry(SyncEntry& entry, std::int32_t match);
     Status pairAdded();
     Position claimOrAppend(const Contatto& record);
     Status apply();
@@ -317,15 +317,18 @@ Position Sync::claimOrAppend(const Contatto& record) {
     return Position{total_} + static_cast<Position>(appends_.size());
 }
 
-Status Sync::planEntry(const SyncEntry& entry, std::int32_t match) {
+// Plans what becomes of a remembered contact; what is kept of it is taken
+// from `entry`, which is spent.
+Status Sync::planEntry(SyncEntry& entry, std::int32_t match) {
     // The phone book's side.
     BookSide book = BookSide::Gone;
     std::int32_t n = 0;
     Contatto record;
     if (match >= 0) {
         n = items_[static_cast<std::size_t>(match)];
-        book = itemKeys_[static_cast<std::size_t>(match)] == keyOf(entry.book) ? BookSide::Same
-                                                                               : BookSide::Edited;
+        book = itemKeys_[static_cast<std::size_t>(match)] == keyOf(entry.book.bytes())
+                   ? BookSide::Same
+                   : BookSide::Edited;
         if (book == BookSide::Edited) {
             if (Status status = readRecord(n, record); !status.ok()) {
                 return status;
@@ -361,8 +364,8 @@ Status Sync::planEntry(const SyncEntry& entry, std::int32_t match) {
         listing_.erase(listed);
     }
     const Position here = book == BookSide::Gone ? kNowhere : Position{n};
-    const auto remember = [&](Position position, const Contatto& bookRecord,
-                              const Contatto& cardRecord) {
+    const auto remember = [&](Position position, const StoredRecord& bookRecord,
+                              const StoredRecord& cardRecord) {
         keep(position, {entry.file, uid, print, bookRecord, cardRecord});
     };
     const auto rewrite = [&](const Contatto& current) {
@@ -392,11 +395,13 @@ Status Sync::planEntry(const SyncEntry& entry, std::int32_t match) {
         file = FileSide::Same; // the same text under a new name or time
     }
     const bool recordChanged =
-        file == FileSide::Changed && !(keyOf(card.record) == keyOf(entry.card));
+        file == FileSide::Changed && !(keyOf(card.record) == keyOf(entry.card.bytes()));
     switch (book) {
     case BookSide::Same:
         if (file == FileSide::Same) {
-            remember(here, entry.book, entry.card);
+            entry.uid = std::move(uid);
+            entry.fingerprint = print;
+            keep(here, std::move(entry)); // the everyday case, without a copy
         } else if (file == FileSide::Gone) {
             deletes_.insert(n);
             event(Kind::RecordDeleted, entry.book, entry.file);
@@ -567,7 +572,7 @@ Status Sync::plan() {
     std::vector<RecordKey> remembered;
     remembered.reserve(state_.entries.size());
     for (const SyncEntry& entry : state_.entries) {
-        remembered.push_back(keyOf(entry.book));
+        remembered.push_back(keyOf(entry.book.bytes()));
     }
     const std::vector<std::int32_t> match = align(remembered, itemKeys_);
     // New in the phone book: records no remembered one continues. Known
@@ -587,11 +592,13 @@ Status Sync::plan() {
             addedRecords_.push_back(std::move(added));
         }
     }
+    entries_.reserve(state_.entries.size());
     for (std::size_t i = 0; i < state_.entries.size(); ++i) {
         if (Status status = planEntry(state_.entries[i], match[i]); !status.ok()) {
             return status;
         }
     }
+    state_.entries = {}; // spent
     // New in the folder: files the state does not name (those it names were
     // taken off the listing).
     std::vector<std::string> names;
@@ -813,7 +820,7 @@ Status Sync::run() {
     if (Status status = apply(); !status.ok()) {
         return status;
     }
-    report_.contacts = static_cast<std::int64_t>(dirty_ ? entries_.size() : state_.entries.size());
+    report_.contacts = static_cast<std::int64_t>(entries_.size());
     for (const SyncEvent& event : events_) {
         ++report_.counts[static_cast<std::size_t>(event.kind)];
         if (options_.onEvent) {

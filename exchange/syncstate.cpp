@@ -4,6 +4,7 @@
 #include "store/fileio.h"
 #include "store/replacement.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <ctime>
@@ -73,12 +74,12 @@ std::vector<std::string_view> fields(std::string_view line, char separator) {
     return parts;
 }
 
-bool parseRecord(std::string_view text, Contatto& record) {
+bool parseRecord(std::string_view text, StoredRecord& record) {
     std::string bytes;
     if (!unescape(text, bytes) || bytes.size() != kLunghezzaRecord) {
         return false;
     }
-    record = decodeRecord(bytes.data());
+    std::copy(bytes.begin(), bytes.end(), record.bytes());
     return true;
 }
 
@@ -105,10 +106,8 @@ bool parseEntry(std::string_view line, SyncEntry& entry) {
     return parseRecord(parts[4], entry.card);
 }
 
-void putRecord(std::string& out, const Contatto& record) {
-    char bytes[kLunghezzaRecord];
-    encodeRecord(record, bytes);
-    putEscaped(out, std::string_view(bytes, sizeof bytes));
+void putRecord(std::string& out, const StoredRecord& record) {
+    putEscaped(out, std::string_view(record.bytes(), kLunghezzaRecord));
 }
 
 } // namespace
