@@ -436,20 +436,18 @@ Status Sync::planEntry(SyncEntry& entry, std::int32_t match) {
             // stopped before its state was written)?
             const ContattoLibero now = fromRecord(record);
             const ContattoLibero shown = fromRecord(card.record);
-            std::uint64_t hash = 0xcbf29ce484222325ULL;
-            const Status merged =
-                mergeCard(fs_, inFolder(entry.file), now, now.nome != shown.nome,
-                          now.numero != shown.numero || now.commenti != shown.commenti,
-                          [&hash](std::string_view bytes) {
-                              for (const char c : bytes) {
-                                  hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-                              }
-                              return Status::success();
-                          });
-            if (!merged.ok()) {
-                return merged;
+            TextHash merged;
+            if (Status status =
+                    mergeCard(fs_, inFolder(entry.file), now, now.nome != shown.nome,
+                              now.numero != shown.numero || now.commenti != shown.commenti,
+                              [&merged](std::string_view bytes) {
+                                  merged.add(bytes);
+                                  return Status::success();
+                              });
+                !status.ok()) {
+                return status;
             }
-            if (hash == card.hash) {
+            if (merged.value() == card.hash) {
                 remember(here, record, card.record);
             } else {
                 // Both kept: the card stays with a record of its own, and

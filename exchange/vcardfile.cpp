@@ -162,15 +162,6 @@ bool isCardEdge(const Property& property, std::string_view edge) {
            trimmed(property.value).size() == 5;
 }
 
-// FNV-1a, 64 bits: tells a file's text from what it was.
-void addToHash(std::uint64_t& hash, std::string_view bytes) {
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3ULL;
-    }
-}
-constexpr std::uint64_t kHashStart = 0xcbf29ce484222325ULL;
-
 // The lines of `text` with each CR LF made `ending`.
 std::string withEnding(std::string_view text, std::string_view ending) {
     std::string out;
@@ -244,7 +235,7 @@ Status readCardFile(FileSystem& fs, const std::string& path, CardFile& card, Inp
     // The UID and the fingerprint, from the text as it stands.
     PropertyTracker tracker;
     int depth = 0;
-    card.hash = kHashStart;
+    TextHash hash;
     const auto start = [&](const LineStart& line) {
         const Property property = tracker.next(line);
         if (property.continuation) {
@@ -260,10 +251,12 @@ Status readCardFile(FileSystem& fs, const std::string& path, CardFile& card, Inp
         }
         return true;
     };
-    return forEachLine(fs, path, start, [&card](std::string_view bytes) {
-        addToHash(card.hash, bytes);
+    Status status = forEachLine(fs, path, start, [&hash](std::string_view bytes) {
+        hash.add(bytes);
         return Status::success();
     });
+    card.hash = hash.value();
+    return status;
 }
 
 Status mergeCard(FileSystem& fs, const std::string& path, const ContattoLibero& contatto, bool name,

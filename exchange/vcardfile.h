@@ -54,6 +54,21 @@ struct CardFile {
 chiamoro::Status readCardFile(FileSystem& fs, const std::string& path, CardFile& card,
                               InputProblem& problem, const NoticeReport& onNotice = {});
 
+// The fingerprint of a card's text (CardFile::hash), a piece at a time:
+// FNV-1a, 64 bits, which tells a text from what it was.
+class TextHash {
+public:
+    void add(std::string_view bytes) {
+        for (const char c : bytes) {
+            value_ = (value_ ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+        }
+    }
+    std::uint64_t value() const { return value_; }
+
+private:
+    std::uint64_t value_ = 0xcbf29ce484222325ULL;
+};
+
 // Where a rewritten card goes, a piece at a time.
 using ByteSink = std::function<chiamoro::Status(std::string_view bytes)>;
 
