@@ -91,7 +91,7 @@ enum class FileSide { Same, Touched, Changed, Gone, Skipped };
 // A record new in the phone book, or one that needs a card of its own.
 struct AddedRecord {
     std::int32_t n = 0;
-    Contatto record;
+    StoredRecord record;
     Kind reason = Kind::FileCreated; // Conflict: already reported
     bool taken = false;
 };
@@ -107,7 +107,7 @@ struct AddedFile {
 // A card to write.
 struct CardWrite {
     std::string file;
-    Contatto record;
+    StoredRecord record;
     std::string uid;      // of a new card; empty for a card rewritten
     bool name = false;    // rewritten: its name
     bool numbers = false; // rewritten: its numbers and comments
@@ -308,7 +308,7 @@ Status Sync::readFile(const std::string& name, CardFile& card, bool& usable) {
 Position Sync::claimOrAppend(const Contatto& record) {
     const RecordKey key = keyOf(record);
     for (AddedRecord& added : addedRecords_) {
-        if (!added.taken && keyOf(added.record) == key) {
+        if (!added.taken && keyOf(added.record.bytes()) == key) {
             added.taken = true;
             return added.n;
         }
@@ -479,7 +479,7 @@ Status Sync::pairAdded() {
     std::unordered_multimap<std::uint64_t, std::size_t> byKey;
     for (std::size_t i = 0; i < addedRecords_.size(); ++i) {
         if (!addedRecords_[i].taken) {
-            byKey.emplace(keyOf(addedRecords_[i].record).whole, i);
+            byKey.emplace(keyOf(addedRecords_[i].record.bytes()).whole, i);
         }
     }
     const auto pair = [this](AddedRecord& record, AddedFile& file) {
@@ -494,7 +494,7 @@ Status Sync::pairAdded() {
         const auto [from, to] = byKey.equal_range(key.whole);
         for (auto it = from; it != to; ++it) {
             AddedRecord& record = addedRecords_[it->second];
-            if (!record.taken && keyOf(record.record) == key) {
+            if (!record.taken && keyOf(record.record.bytes()) == key) {
                 pair(record, file);
                 break;
             }
@@ -583,11 +583,11 @@ Status Sync::plan() {
     }
     for (std::size_t j = 0; j < items_.size(); ++j) {
         if (!continued[j]) {
-            AddedRecord added{items_[j], {}, Kind::FileCreated, false};
-            if (Status status = readRecord(items_[j], added.record); !status.ok()) {
+            Contatto record;
+            if (Status status = readRecord(items_[j], record); !status.ok()) {
                 return status;
             }
-            addedRecords_.push_back(std::move(added));
+            addedRecords_.push_back({items_[j], record, Kind::FileCreated, false});
         }
     }
     entries_.reserve(state_.entries.size());
