@@ -9,6 +9,9 @@
 // folder removed at the end or in $CHIAMORO_BENCH_DIR. The files to import
 // are the book's own export, made once, untimed.
 //
+// The duplicate look-up: 1,000 contacts, half of them already there, imported
+// into books of 1,000 and 1,000,000, with the look-up and without it.
+//
 // Memory: each operation runs once more in a child process, whose peak
 // resident size (getrusage) is reported as peak_MiB, and the growth over what
 // the child started with as growth_MiB.
@@ -16,6 +19,7 @@
 #include "benchmain.h"
 #include "books.h"
 #include "exchange/exchange.h"
+#include "exchange/vcard.h"
 #include "store/recordfile.h"
 
 #include <benchmark/benchmark.h>
@@ -146,6 +150,55 @@ void importBook(benchmark::State& state, std::int32_t records, Formato format) {
     fs::remove(kDataFileName);
 }
 
+// 1,000 contacts for the book of `records`: every other one a contact of the
+// book, spread over it, the others new. Made once.
+std::string someAlreadyThere(std::int32_t records) {
+    const std::string file = root->path() + "/in-parte-" + std::to_string(records) + ".vcf";
+    if (fs::exists(file)) {
+        return file;
+    }
+    std::string cards;
+    for (std::int32_t i = 1; i <= 1000; ++i) {
+        const std::int32_t existing = 1 + (i * 7919) % records;
+        const std::string bytes = books::record(existing, records);
+        ContattoLibero contatto = fromRecord(decodeRecord(bytes.data()));
+        if (i % 2 == 0) {
+            contatto.numero = books::widen(books::number(records + i));
+            contatto.nome = books::widen("Nuovo " + std::to_string(i));
+        }
+        cards += vcardOf(contatto);
+    }
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    if (out == nullptr || std::fwrite(cards.data(), 1, cards.size(), out) != cards.size() ||
+        std::fclose(out) != 0) {
+        throw std::runtime_error("cannot write " + file);
+    }
+    return file;
+}
+
+void importSome(benchmark::State& state, std::int32_t records, bool lookForDuplicates) {
+    const std::string source = someAlreadyThere(records);
+    fs::current_path(root->book(records));
+    const auto once = [&] {
+        ImportOptions options;
+        options.lookForDuplicates = lookForDuplicates;
+        const ExchangeReport report =
+            importContacts(posixFileSystem(), source, Formato::VCard, options);
+        return report.ok() && report.contacts == (lookForDuplicates ? 500 : 1000);
+    };
+    for (auto _ : state) {
+        if (!once()) {
+            state.SkipWithError("the import failed");
+            return;
+        }
+        state.PauseTiming();
+        fs::resize_file(kDataFileName, std::uintmax_t(records) * kLunghezzaRecord);
+        state.ResumeTiming();
+    }
+    reportMemory(state, once);
+    fs::resize_file(kDataFileName, std::uintmax_t(records) * kLunghezzaRecord);
+}
+
 // A file of one contact whose comments are one line of kLongLine bytes, made once.
 std::string longLine(Formato format) {
     const std::string file = root->path() + "/lunga" + extension(format);
@@ -224,6 +277,10 @@ void registerAll() {
         add(named("ImportCsv", n), importBook, n, Formato::Csv);
         add(named("CopyBookFloor", n), copyFloor, n, "book");
         add(named("CopyVCardFloor", n), copyFloor, n, "vcard");
+    }
+    for (const std::int32_t n : {1000, 1000000}) {
+        add(named("Import1000Duplicates", n) + "/look", importSome, n, true);
+        add(named("Import1000Duplicates", n) + "/nolook", importSome, n, false);
     }
     add(std::string("ImportVCardOneLineOf1GB"), importLongLine, Formato::VCard);
     add(std::string("ImportCsvOneLineOf1GB"), importLongLine, Formato::Csv);

@@ -146,18 +146,21 @@ std::unique_ptr<NumberMatcher::Parsed> NumberMatcher::parse(std::u16string_view 
 }
 
 bool NumberMatcher::same(std::u16string_view a, std::u16string_view b) const {
-    const std::u16string first = trimSpaces(a);
+    return same(trimSpaces(a), parse(trimSpaces(a)).get(), b);
+}
+
+bool NumberMatcher::same(const std::u16string& a, const Parsed* parsedA,
+                         std::u16string_view b) const {
     const std::u16string second = trimSpaces(b);
-    if (first == second) {
+    if (a == second) {
         return true;
     }
-    const std::unique_ptr<Parsed> x = parse(first);
-    const std::unique_ptr<Parsed> y = parse(second);
-    if (!x || !y) {
-        return allDigits(first) == allDigits(second);
+    const std::unique_ptr<Parsed> parsedB = parsedA != nullptr ? parse(second) : nullptr;
+    if (parsedA == nullptr || !parsedB) {
+        return allDigits(a) == allDigits(second);
     }
     const PhoneNumberUtil::MatchType match =
-        PhoneNumberUtil::GetInstance()->IsNumberMatch(x->number, y->number);
+        PhoneNumberUtil::GetInstance()->IsNumberMatch(parsedA->number, parsedB->number);
     return match == PhoneNumberUtil::EXACT_MATCH || match == PhoneNumberUtil::NSN_MATCH;
 }
 
@@ -175,9 +178,8 @@ void DuplicateIndex::addBookRecord(const char* bytes, std::int32_t n) {
 }
 
 void DuplicateIndex::seal() {
-    std::sort(sealed_.begin(), sealed_.end(), [](const Entry& a, const Entry& b) {
-        return a.key != b.key ? a.key < b.key : a.record < b.record;
-    });
+    std::sort(sealed_.begin(), sealed_.end(),
+              [](const Entry& a, const Entry& b) { return a.key < b.key; });
 }
 
 void DuplicateIndex::add(const Contatto& record, std::int32_t n) {
@@ -189,13 +191,14 @@ void DuplicateIndex::add(const Contatto& record, std::int32_t n) {
 // reads, those of the ways a number is written (bare, after the national
 // prefix, after the country code, after "00" and the country code), which
 // differ in their last digits when the national number is short.
-std::vector<std::uint32_t> DuplicateIndex::keysOf(const Contatto& contact) const {
+std::vector<std::uint32_t> DuplicateIndex::keysOf(const Contatto& contact,
+                                                  const NumberMatcher::Parsed* parsed) const {
     const std::string digits = keyDigits(std::u16string_view(contact.Numero));
     if (digits.empty()) {
         return {nameKey(contact.Nome)};
     }
     std::vector<std::uint32_t> keys{numberKey(digits)};
-    if (const std::unique_ptr<NumberMatcher::Parsed> parsed = matcher_.parse(contact.Numero)) {
+    if (parsed != nullptr) {
         const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
         std::string national;
         util.GetNationalSignificantNumber(parsed->number, &national);
@@ -217,10 +220,13 @@ Status DuplicateIndex::find(const Contatto& contact, const ReadRecord& read, Mat
     match = {};
     const bool hasDigits = !keyDigits(std::u16string_view(contact.Numero)).empty();
     const std::u16string name = comparableName(contact.Nome);
+    // The contact's number is read once, each candidate's as it comes.
+    const std::u16string number = trimSpaces(contact.Numero);
+    const std::unique_ptr<NumberMatcher::Parsed> parsed = matcher_.parse(number);
     // The book's first, then the import's own, each in the order of the file.
     std::vector<std::int32_t> candidates;
     std::vector<std::int32_t> added;
-    for (const std::uint32_t key : keysOf(contact)) {
+    for (const std::uint32_t key : keysOf(contact, parsed.get())) {
         const auto [from, to] =
             std::equal_range(sealed_.begin(), sealed_.end(), Entry{key, 0},
                              [](const Entry& a, const Entry& b) { return a.key < b.key; });
@@ -246,7 +252,7 @@ Status DuplicateIndex::find(const Contatto& contact, const ReadRecord& read, Mat
         if (!hasDigits && !sameName) {
             continue; // keyed by name: a hash collision
         }
-        if (!matcher_.same(record.Numero, contact.Numero)) {
+        if (!matcher_.same(number, parsed.get(), record.Numero)) {
             continue;
         }
         if (sameName) {

@@ -57,6 +57,8 @@ private:
     friend class DuplicateIndex;
     struct Parsed;
     std::unique_ptr<Parsed> parse(std::u16string_view number) const;
+    // `a` trimmed, and as the library read it (null: it could not).
+    bool same(const std::u16string& a, const Parsed* parsedA, std::u16string_view b) const;
 
     std::string region_;
 };
@@ -94,7 +96,8 @@ public:
     const NumberMatcher& matcher() const { return matcher_; }
 
 private:
-    std::vector<std::uint32_t> keysOf(const Contatto& contact) const;
+    std::vector<std::uint32_t> keysOf(const Contatto& contact,
+                                      const NumberMatcher::Parsed* parsed) const;
 
     struct Entry {
         std::uint32_t key;

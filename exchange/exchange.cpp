@@ -302,6 +302,9 @@ Status ImportBatch::open() {
     }
     const auto seen = [this](const char* records, std::int32_t first, std::int32_t count,
                              std::int64_t copied) {
+        if (!options_.lookForDuplicates) {
+            return progress(copied, append_.bookLength());
+        }
         if (first == 1) {
             index_.reserve(static_cast<std::size_t>(append_.bookLength() / kLunghezzaRecord + 1));
         }
@@ -344,8 +347,10 @@ Status ImportBatch::importAll(ContactReader& reader, const LineReader& lines,
         changes.clear();
         const Contatto record = toRecord(contact, changes);
         DuplicateIndex::Match match;
-        if (Status status = index_.find(record, read, match); !status.ok()) {
-            return status;
+        if (options_.lookForDuplicates) {
+            if (Status status = index_.find(record, read, match); !status.ok()) {
+                return status;
+            }
         }
         DuplicateEvent event;
         event.line = reader.line();
@@ -391,7 +396,9 @@ Status ImportBatch::importAll(ContactReader& reader, const LineReader& lines,
             if (Status status = append_.add(record); !status.ok()) {
                 return status;
             }
-            index_.add(record, append_.totalAfter());
+            if (options_.lookForDuplicates) {
+                index_.add(record, append_.totalAfter());
+            }
             ++report.contacts;
         }
         if (!changes.empty()) {

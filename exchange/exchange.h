@@ -100,6 +100,9 @@ struct ImportOptions {
     NoticeReport onNotice = {};       // a line or field skipped or read otherwise than it stands
     DuplicateReport onDuplicate = {}; // a duplicate, or a contact that may be one
     ProgressReport onProgress = {};
+    // False leaves duplicates unlooked-for, as imports once did: what the
+    // benchmarks measure the look-up against.
+    bool lookForDuplicates = true;
 };
 
 // Adds the contacts of files at the end of the phone book, all or none:
