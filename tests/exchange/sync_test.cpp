@@ -8,6 +8,7 @@
 #include "exchange/vcardfile.h"
 #include "helpers.h"
 #include "support/crashfs.h"
+#include "support/faultyfs.h"
 #include "support/records.h"
 
 #include <filesystem>
@@ -405,6 +406,41 @@ TEST_F(SyncTest, ACrashAnywhereLeavesWhatTheNextSyncEndsTheSameFrom) {
                       0)
                 << where << ": the next sync doubled a contact";
         }
+    }
+}
+
+// The same on real files, with each call failing in turn instead: the sync
+// says it failed, and the next one ends where a sync without the failure would.
+TEST_F(SyncTest, AFailedCallIsReportedAndTheNextSyncEndsTheSame) {
+    const auto setUp = [] {
+        std::filesystem::remove_all("carte");
+        std::filesystem::create_directory("carte");
+        putBook({"06 1|Anna|amica", "333 2|Bruno|"});
+        writeFile("carte/anna.vcf", kAnnaCard);
+        writeFile("carte/bruno.vcf", card("Bruno", "333 2"));
+        std::filesystem::remove(kSyncStateName);
+        SyncReport report;
+        syncNow(report);
+        putBook({"06 1|Anna|amica di scuola", "05 5|Ezio|"});
+        writeFile("carte/carla.vcf", card("Carla", "02 3"));
+    };
+    setUp();
+    FaultyFileSystem counter;
+    ASSERT_TRUE(synchronize(counter, "carte").ok());
+    const std::vector<std::string> clean = bookNow();
+    const std::size_t cards = cardNames().size();
+    for (int n = 1; n <= counter.calls(); ++n) {
+        setUp();
+        FaultyFileSystem fs;
+        fs.failCall(n, EIO);
+        const bool ok = synchronize(fs, "carte").ok();
+        SyncReport report;
+        syncNow(report);
+        ASSERT_TRUE(report.ok()) << "call " << n << " (" << fs.firstFailure() << ")";
+        EXPECT_TRUE(!ok || fs.firstFailure().empty() || fs.firstFailure() == "close")
+            << "call " << n << " failed unseen: " << fs.firstFailure();
+        EXPECT_EQ(bookNow(), clean) << "call " << n << " (" << fs.firstFailure() << ")";
+        EXPECT_EQ(cardNames().size(), cards) << "call " << n << " (" << fs.firstFailure() << ")";
     }
 }
 
