@@ -48,8 +48,8 @@
 // its record).
 //
 // The phone book is taken as an import takes it: locked against a window,
-// created if missing. Memory holds the state and 44 bytes a record of the phone book, never a
-// card's photo.
+// created if missing. Memory holds the state and 44 bytes a record of the
+// phone book, never a card's photo.
 
 struct SyncEvent {
     enum class Kind {
