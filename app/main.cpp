@@ -69,6 +69,11 @@ Opzioni:
   --doppioni COME   con --importa, che fare dei contatti già in rubrica
                     (stesso nome e stesso numero): salta (così se manca),
                     aggiungi comunque, o sostituisci il contatto in rubrica
+  --sincronizza CARTELLA
+                    tiene la rubrica al passo con una cartella di schede
+                    vCard ed esce (vedi sotto)
+  --conferma-vuota  con --sincronizza, una rubrica svuotata svuota anche la
+                    cartella
 
 Il formato di FILE segue il nome: .vcf per vCard (telefoni e programmi di
 posta), .csv per CSV (programmi di posta e altri programmi, con la prima riga
