@@ -18,6 +18,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -629,8 +630,16 @@ Status Sync::plan() {
 Status Sync::writeCard(CardWrite& write) {
     const std::string path = inFolder(write.file);
     Replacement replacement(fs_);
-    if (Status status = replacement.begin(path, inFolder(kCardScratch)); !status.ok()) {
-        return status;
+    // A new card is private (0600), as vdirsyncer makes its own: the
+    // replacement gives a new file what the umask allows.
+    const bool fresh = !write.uid.empty();
+    const mode_t umask = fresh ? ::umask(077) : 0;
+    Status begun = replacement.begin(path, inFolder(kCardScratch));
+    if (fresh) {
+        ::umask(umask);
+    }
+    if (!begun.ok()) {
+        return begun;
     }
     std::int64_t written = 0;
     const ByteSink put = [&](std::string_view bytes) {

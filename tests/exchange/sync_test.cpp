@@ -271,6 +271,13 @@ TEST_F(SyncTest, EachChangeGoesAcrossAndTheNextSyncHasNothingToDo) {
         EXPECT_TRUE(report.ok()) << c.what;
         EXPECT_EQ(bookNow(), c.book) << c.what;
         EXPECT_EQ(cardNames().size(), c.cards) << c.what;
+        for (const std::string& name : cardNames()) {
+            if (name.size() == 40) { // a new card's UID: private, as vdirsyncer makes them
+                EXPECT_EQ(std::filesystem::status("carte/" + name).permissions(),
+                          std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+                    << c.what;
+            }
+        }
         EXPECT_EQ(readFile("fuori.vcf"), card("Fuori", "1")) << c.what;
         if (fileExists("carte/anna.vcf") &&
             readFile("carte/anna.vcf").find("UID:anna-1") != std::string::npos) {
