@@ -190,6 +190,7 @@ private:
     std::vector<std::string> removals_;
     std::vector<AddedRecord> addedRecords_;
     std::vector<AddedFile> addedFiles_;
+    std::unordered_map<std::string, std::size_t> byUid_; // of addedFiles_
     std::vector<std::pair<Position, SyncEntry>> entries_;
     std::vector<SyncEvent> events_;
     bool dirty_ = false;
@@ -363,6 +364,17 @@ Status Sync::planEntry(SyncEntry& entry, std::int32_t match) {
                                                          : FileSide::Changed;
         }
         listing_.erase(listed);
+    } else if (const auto renamed = byUid_.find(entry.uid); !entry.uid.empty() &&
+                                                            renamed != byUid_.end() &&
+                                                            !addedFiles_[renamed->second].taken) {
+        // The card under another name: the same contact.
+        AddedFile& moved = addedFiles_[renamed->second];
+        moved.taken = true;
+        entry.file = moved.name;
+        card = std::move(moved.card);
+        print = Fingerprint::of(moved.info, card.hash);
+        file = card.hash == entry.fingerprint.hash ? FileSide::Touched : FileSide::Changed;
+        dirty_ = true;
     }
     const Position here = book == BookSide::Gone ? kNowhere : Position{n};
     const auto remember = [&](Position position, const StoredRecord& bookRecord,
@@ -591,18 +603,17 @@ Status Sync::plan() {
             addedRecords_.push_back({items_[j], record, Kind::FileCreated, false});
         }
     }
-    entries_.reserve(state_.entries.size());
-    for (std::size_t i = 0; i < state_.entries.size(); ++i) {
-        if (Status status = planEntry(state_.entries[i], match[i]); !status.ok()) {
-            return status;
-        }
+    // New in the folder: files the state does not name, read first, so that
+    // a card found under a new name (its UID the same) continues its contact.
+    std::unordered_set<std::string> named;
+    for (const SyncEntry& entry : state_.entries) {
+        named.insert(entry.file);
     }
-    state_.entries = {}; // spent
-    // New in the folder: files the state does not name (those it names were
-    // taken off the listing).
     std::vector<std::string> names;
     for (const auto& [name, listed] : listing_) {
-        names.push_back(name);
+        if (named.count(name) == 0) {
+            names.push_back(name);
+        }
     }
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
@@ -621,9 +632,19 @@ Status Sync::plan() {
             return status;
         }
         if (usable) {
+            if (!added.card.uid.empty()) {
+                byUid_.emplace(added.card.uid, addedFiles_.size());
+            }
             addedFiles_.push_back(std::move(added));
         }
     }
+    entries_.reserve(state_.entries.size());
+    for (std::size_t i = 0; i < state_.entries.size(); ++i) {
+        if (Status status = planEntry(state_.entries[i], match[i]); !status.ok()) {
+            return status;
+        }
+    }
+    state_.entries = {}; // spent
     return pairAdded();
 }
 

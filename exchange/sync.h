@@ -22,7 +22,8 @@
 //   (alignment.h): a record edited, added or deleted;
 // - in the folder, by each file's fingerprint: a file changed, added or
 //   deleted (files whose name starts with "." or does not end in ".vcf" are
-//   not contacts, as for vdirsyncer).
+//   not contacts, as for vdirsyncer); a card found under another name with
+//   the UID it had is the same contact.
 //
 // and carries each change to the other side: a card rewritten, written new
 // or removed; a record rewritten in place, appended or deleted. A rewritten
