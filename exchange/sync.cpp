@@ -11,16 +11,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <fcntl.h>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
+#include <uuid/uuid.h>
 
 using chiamoro::FileOperation;
 using chiamoro::Status;
@@ -42,26 +41,13 @@ bool isCardName(const std::string& name) {
     return end == ".vcf";
 }
 
-// A UID of the RFC 4122 kind, random; the card's file takes its name.
+// A random UID (RFC 4122, version 4); the card's file takes its name.
 std::string newUid() {
-    static std::random_device device;
-    static std::mt19937_64 random(
-        (std::uint64_t{device()} << 32) ^ device() ^
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::uint64_t high = random();
-    std::uint64_t low = random();
-    high = (high & ~std::uint64_t{0xF000}) | 0x4000;                      // version 4
-    low = (low & ~(std::uint64_t{0xC} << 60)) | (std::uint64_t{8} << 60); // the RFC's variant
-    static const char digits[] = "0123456789abcdef";
-    std::string uid;
-    for (int i = 0; i < 32; ++i) {
-        const std::uint64_t half = i < 16 ? high : low;
-        uid += digits[(half >> (60 - 4 * (i % 16))) & 0xF];
-        if (i == 7 || i == 11 || i == 15 || i == 19) {
-            uid += '-';
-        }
-    }
-    return uid;
+    uuid_t uuid;
+    ::uuid_generate_random(uuid);
+    char text[37];
+    ::uuid_unparse_lower(uuid, text);
+    return text;
 }
 
 // The contact as a card shows it: a card must have a name, so a record
