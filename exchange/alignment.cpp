@@ -1,6 +1,7 @@
 #include "alignment.h"
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 
@@ -166,15 +167,6 @@ private:
     std::vector<std::int32_t> match_;
 };
 
-std::uint64_t hashBytes(std::string_view bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
-}
-
 } // namespace
 
 RecordKey keyOf(const char* bytes) {
@@ -189,7 +181,7 @@ RecordKey keyOf(const char* bytes) {
                    ? std::string_view()
                    : text.substr(first, text.find_last_not_of(' ') - first + 1);
         key.blank[f] = text.empty();
-        key.fields[f] = hashBytes(text);
+        key.fields[f] = std::hash<std::string_view>{}(text); // compared within one run only
         whole = (whole ^ key.fields[f]) * 0x9E3779B97F4A7C15ULL + f;
     }
     key.whole = whole;
