@@ -235,6 +235,7 @@ Status readCardFile(FileSystem& fs, const std::string& path, CardFile& card, Inp
     // The UID and the fingerprint, from the text as it stands.
     PropertyTracker tracker;
     int depth = 0;
+    int cards = 0;
     TextHash hash;
     const auto start = [&](const LineStart& line) {
         const Property property = tracker.next(line);
@@ -242,11 +243,11 @@ Status readCardFile(FileSystem& fs, const std::string& path, CardFile& card, Inp
             return true;
         }
         if (isCardEdge(property, "BEGIN")) {
-            card.cards += depth == 0 ? 1 : 0;
+            cards += depth == 0 ? 1 : 0;
             ++depth;
         } else if (isCardEdge(property, "END")) {
             depth = depth > 0 ? depth - 1 : 0;
-        } else if (depth == 1 && card.cards == 1 && property.name == "UID" && card.uid.empty()) {
+        } else if (depth == 1 && cards == 1 && property.name == "UID" && card.uid.empty()) {
             card.uid = std::string(trimmed(property.value));
         }
         return true;

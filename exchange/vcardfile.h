@@ -45,8 +45,7 @@ struct CardFile {
     std::int64_t line = 0;            // where the card begins
     std::string uid;                  // empty when the card has none
     std::uint64_t hash = 0;
-    bool blank = true;      // nothing of it would show in the window
-    std::int64_t cards = 0; // BEGIN:VCARD ... END:VCARD at the top level
+    bool blank = true; // nothing of it would show in the window
 };
 
 // Reads `path`. A file that is no vCard comes back as `problem`; lines read
