@@ -4,6 +4,7 @@
 #include "exchange/vcard.h"
 
 #include <cerrno>
+#include <set>
 
 using chiamoro::Status;
 
@@ -46,7 +47,8 @@ struct LineStart {
 
 // A property line of a card, as far as its head tells.
 struct Property {
-    std::string name; // upper case, without its group
+    std::string name;  // upper case, without its group
+    std::string group; // upper case: "ITEM1" of "item1.TEL"
     std::string_view value;
     bool continuation = false; // a folded line, or one after a quoted-printable soft break
 };
@@ -135,6 +137,9 @@ public:
         const std::string_view head = line.head.substr(0, colon);
         std::string_view name = trimmed(head.substr(0, head.find(';')));
         if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
+            for (const char c : name.substr(0, dot)) {
+                property.group += upper(c);
+            }
             name.remove_prefix(dot + 1);
         }
         for (const char c : name) {
@@ -260,9 +265,43 @@ Status readCardFile(FileSystem& fs, const std::string& path, CardFile& card, Inp
     return status;
 }
 
+namespace {
+
+// The groups of the first card's TELs ("ITEM1"): Apple's labels of those
+// numbers (itemN.X-ABLabel) go with them.
+Status numberGroups(FileSystem& fs, const std::string& path, std::set<std::string>& groups) {
+    PropertyTracker tracker;
+    int depth = 0;
+    int cards = 0;
+    const auto start = [&](const LineStart& line) {
+        const Property property = tracker.next(line);
+        if (property.continuation) {
+            return false;
+        }
+        if (isCardEdge(property, "BEGIN")) {
+            cards += depth == 0 ? 1 : 0;
+            ++depth;
+        } else if (isCardEdge(property, "END")) {
+            depth = depth > 0 ? depth - 1 : 0;
+        } else if (depth == 1 && cards == 1 && property.name == "TEL" && !property.group.empty()) {
+            groups.insert(property.group);
+        }
+        return false;
+    };
+    return forEachLine(fs, path, start, [](std::string_view) { return Status::success(); });
+}
+
+} // namespace
+
 Status mergeCard(FileSystem& fs, const std::string& path, const ContattoLibero& contatto, bool name,
                  bool numbers, const ByteSink& out) {
     const CardProperties properties = cardProperties(contatto);
+    std::set<std::string> labelled;
+    if (numbers) {
+        if (Status status = numberGroups(fs, path, labelled); !status.ok()) {
+            return status;
+        }
+    }
     PropertyTracker tracker;
     int depth = 0;
     int cards = 0;
@@ -304,7 +343,9 @@ Status mergeCard(FileSystem& fs, const std::string& path, const ContattoLibero& 
                 put(properties.name, line.ending);
                 nameWritten = true;
             }
-        } else if (inFirst && numbers && (property.name == "TEL" || property.name == "NOTE")) {
+        } else if (inFirst && numbers &&
+                   (property.name == "TEL" || property.name == "NOTE" ||
+                    (property.name == "X-ABLABEL" && labelled.count(property.group) != 0))) {
             keeping = false;
             if (!numbersWritten) {
                 put(properties.numbers, line.ending);

@@ -73,7 +73,8 @@ using ByteSink = std::function<chiamoro::Status(std::string_view bytes)>;
 
 // Copies the card at `path` to `out`, with the record's name in place of the
 // card's own (FN and N) when `name` is set, and its numbers and comments in
-// place of the card's TEL and NOTE when `numbers` is set. The record's lines go
+// place of the card's TEL and NOTE when `numbers` is set (with the labels
+// Apple gives its numbers, itemN.X-ABLabel of a TEL's group). The record's lines go
 // where the first of the lines they replace stood (before END:VCARD when the
 // card had none), with the file's own line end. Only the first card of the
 // file changes; a UTF-16 or UTF-32 file comes out in UTF-8. The same card

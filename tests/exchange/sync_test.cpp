@@ -101,6 +101,13 @@ TEST_F(SyncTest, AMergedCardChangesOnlyTheRecordsPropertiesByteForByteElsewhere)
          false,
          "BEGIN:VCARD\r\nUID:x\r\nN:Anna Bianchi;;;;\r\nFN:Anna Bianchi\r\n"
          "EMAIL:a@example.org\r\nEND:VCARD\r\n"},
+        {"Apple's label goes with its number, another group's stays",
+         "BEGIN:VCARD\nitem1.TEL;type=pref:1\nitem1.X-ABLabel:_$!<Mobile>!$_\n"
+         "item2.EMAIL:b@example.org\nitem2.X-ABLabel:casa\nEND:VCARD\n",
+         {u"2", u"Bo", u""},
+         false,
+         true,
+         "BEGIN:VCARD\nTEL:2\nitem2.EMAIL:b@example.org\nitem2.X-ABLabel:casa\nEND:VCARD\n"},
         {"a card without them gets them at its end; a quoted-printable note goes whole",
          "BEGIN:VCARD\nVERSION:2.1\nNOTE;ENCODING=QUOTED-PRINTABLE:riga=0D=0A=\nseconda\n"
          "FN:Bo\nEND:VCARD\nBEGIN:VCARD\nTEL:5\nEND:VCARD\n",
