@@ -141,6 +141,13 @@ private:
     void event(Kind kind, const Contatto& record, const std::string& file) {
         events_.push_back({kind, shownName(record), file, {}, false});
     }
+    // What fitting a card into the record of the event just planned changed,
+    // to be said after that event.
+    void fitted(const CardFile& card) {
+        if (!card.changes.empty()) {
+            fitted_.push_back({events_.size() - 1, events_.back().file, card.line, card.changes});
+        }
+    }
     void keep(Position position, SyncEntry entry) {
         entries_.emplace_back(position, std::move(entry));
     }
@@ -179,6 +186,13 @@ private:
     std::unordered_map<std::string, std::size_t> byUid_; // of addedFiles_
     std::vector<std::pair<Position, SyncEntry>> entries_;
     std::vector<SyncEvent> events_;
+    struct Fitted {
+        std::size_t event;
+        std::string file;
+        std::int64_t line;
+        std::vector<FieldChange> changes;
+    };
+    std::vector<Fitted> fitted_;
     bool dirty_ = false;
 };
 
@@ -408,9 +422,7 @@ Status Sync::planEntry(SyncEntry& entry, std::int32_t match) {
         } else if (recordChanged) {
             updates_[n] = card.record;
             event(Kind::RecordUpdated, card.record, entry.file);
-            if (!card.changes.empty() && options_.onChange) {
-                options_.onChange(entry.file, card.line, card.changes);
-            }
+            fitted(card);
             remember(here, card.record, card.record);
             dirty_ = true;
         } else {
@@ -554,9 +566,7 @@ Status Sync::pairAdded() {
             continue;
         }
         event(Kind::RecordAdded, file.card.record, file.name);
-        if (!file.card.changes.empty() && options_.onChange) {
-            options_.onChange(file.name, file.card.line, file.card.changes);
-        }
+        fitted(file.card);
         keep(claimOrAppend(file.card.record),
              {file.name, file.card.uid, Fingerprint::of(file.info, file.card.hash),
               file.card.record, file.card.record});
@@ -835,10 +845,16 @@ Status Sync::run() {
         return status;
     }
     report_.contacts = static_cast<std::int64_t>(entries_.size());
-    for (const SyncEvent& event : events_) {
-        ++report_.counts[static_cast<std::size_t>(event.kind)];
+    auto fitted = fitted_.begin();
+    for (std::size_t i = 0; i < events_.size(); ++i) {
+        ++report_.counts[static_cast<std::size_t>(events_[i].kind)];
         if (options_.onEvent) {
-            options_.onEvent(event);
+            options_.onEvent(events_[i]);
+        }
+        for (; fitted != fitted_.end() && fitted->event == i; ++fitted) {
+            if (options_.onChange) {
+                options_.onChange(fitted->file, fitted->line, fitted->changes);
+            }
         }
     }
     return Status::success();
