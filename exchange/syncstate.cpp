@@ -85,8 +85,10 @@ bool parseRecord(std::string_view text, StoredRecord& record) {
 
 bool parseEntry(std::string_view line, SyncEntry& entry) {
     const auto parts = fields(line, '\t');
+    // A card's name is a name in the folder, never a path out of it.
     if (parts.size() != 5 || !unescape(parts[0], entry.file) || entry.file.empty() ||
-        !unescape(parts[1], entry.uid)) {
+        entry.file[0] == '.' || entry.file.find('/') != std::string::npos ||
+        entry.file.find('\0') != std::string::npos || !unescape(parts[1], entry.uid)) {
         return false;
     }
     const auto numbers = fields(parts[2], ' ');

@@ -325,6 +325,13 @@ TEST_F(SyncTest, AnEmptiedSideOrAnotherFolderIsRefused) {
          SyncProblem::Kind::OtherFolder},
         {"a damaged state", [] { writeFile(kSyncStateName, "Chiamoro sincronizzazione 1\n"); },
          false, SyncProblem::Kind::BadState},
+        {"a state naming a file out of the folder",
+         [] {
+             std::string state = readFile(kSyncStateName);
+             state.replace(state.find("anna.vcf"), 8, "../x.vcf");
+             writeFile(kSyncStateName, state);
+         },
+         false, SyncProblem::Kind::BadState},
     };
     for (const auto& c : cases) {
         std::filesystem::remove_all("carte");
