@@ -176,9 +176,9 @@ private:
     std::int64_t cardFiles_ = 0;
 
     // The plan.
-    std::map<std::int32_t, Contatto> updates_;
+    std::map<std::int32_t, StoredRecord> updates_;
     std::set<std::int32_t> deletes_;
-    std::vector<Contatto> appends_;
+    std::vector<StoredRecord> appends_;
     std::vector<CardWrite> writes_;
     std::vector<std::string> removals_;
     std::vector<AddedRecord> addedRecords_;
@@ -725,10 +725,8 @@ Status Sync::replaceBook() {
             if (deletes_.count(n) != 0) {
                 continue;
             }
-            const std::size_t at = out.size();
             if (const auto update = updates_.find(n); update != updates_.end()) {
-                out.resize(at + kLunghezzaRecord);
-                encodeRecord(update->second, out.data() + at);
+                out.append(update->second.bytes(), kLunghezzaRecord);
             } else {
                 out.append(in, static_cast<std::size_t>(i) * kLunghezzaRecord, kLunghezzaRecord);
             }
@@ -737,10 +735,8 @@ Status Sync::replaceBook() {
             return status;
         }
     }
-    for (const Contatto& record : appends_) {
-        const std::size_t at = out.size();
-        out.resize(at + kLunghezzaRecord);
-        encodeRecord(record, out.data() + at);
+    for (const StoredRecord& record : appends_) {
+        out.append(record.bytes(), kLunghezzaRecord);
     }
     if (Status status = flush(); !status.ok()) {
         return status;
