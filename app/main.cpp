@@ -77,10 +77,11 @@ Opzioni:
 
 Il formato di FILE segue il nome: .vcf per vCard (telefoni e programmi di
 posta), .csv per CSV (programmi di posta e altri programmi, con la prima riga
-Numero,Nome,Commenti), .foglio.csv per il CSV da aprire con un doppio clic in
-un foglio di calcolo (punto e virgola tra i campi, nessuna cella presa per una
-formula o un numero). L'importazione riconosce anche i CSV di Google
-Contatti, Outlook e Thunderbird, in inglese e in italiano.
+Numero,Nome,Commenti), .xlsx per la cartella di lavoro di un foglio di calcolo
+(--formato foglio: ogni cella è testo, nessuna è una formula o un numero).
+L'importazione legge vCard e CSV, anche quelli salvati da un foglio di
+calcolo e quelli di Google Contatti, Outlook e Thunderbird, in inglese e in
+italiano.
 Né l'una né l'altra apre la finestra o ha bisogno di uno schermo.
 
 Con --sincronizza CARTELLA la rubrica resta al passo con una cartella di
@@ -167,6 +168,11 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
                                          "--esporta"));
     }
     std::optional<Formato> format = formatOf(path.toStdString());
+    if (!exporting && format == Formato::Foglio) {
+        return usageError(QStringLiteral("--importa non legge le cartelle di lavoro .xlsx: dal "
+                                         "foglio di calcolo si salva il foglio come CSV e si "
+                                         "importa quello"));
+    }
     if (parser.isSet(formato)) {
         const QString name = parser.value(formato).toLower();
         format = name == QStringLiteral("vcard")    ? std::optional(Formato::VCard)
@@ -185,7 +191,7 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
     }
     if (!format) {
         return usageError(QStringLiteral("formato sconosciuto: \"") + file + "\"" +
-                          QStringLiteral(" (il nome deve finire in .vcf o .csv, "
+                          QStringLiteral(" (il nome deve finire in .vcf, .csv o .xlsx, "
                                          "oppure si aggiunge --formato vcard, csv o foglio)"));
     }
     Doppioni duplicates = Doppioni::Salta;

@@ -1,9 +1,9 @@
 // Contacts in and out on books of 1,000, 100,000 and 1,000,000 contacts: the
-// time of an export (vCard, CSV) and of an import of as many contacts into an
-// empty book, each beside what the machine takes to copy the same bytes
-// through a synced file; the import of one contact whose comments are one
-// line of 1 GB, in both formats; and the peak memory of each, which must not
-// grow with the book or the line.
+// time of an export (vCard, CSV, workbook) and of an import of as many
+// contacts into an empty book, each beside what the machine takes to copy the
+// same bytes through a synced file; the import of one contact whose comments
+// are one line of 1 GB, in both formats; and the peak memory of each, which
+// must not grow with the book or the line.
 //
 // The books are generated as for rubrica_bench (books.h), in a temporary
 // folder removed at the end or in $CHIAMORO_BENCH_DIR. The files to import
@@ -43,7 +43,7 @@ constexpr std::size_t kLongLine = std::size_t{1} << 30;
 books::Root* root = nullptr;
 
 const char* extension(Formato format) {
-    return format == Formato::VCard ? ".vcf" : ".csv";
+    return format == Formato::VCard ? ".vcf" : format == Formato::Csv ? ".csv" : ".xlsx";
 }
 
 // The export of the book of `records` contacts, made once: what the imports read.
@@ -273,6 +273,7 @@ void registerAll() {
     for (const std::int32_t n : kSizes) {
         add(named("ExportVCard", n), exportBook, n, Formato::VCard);
         add(named("ExportCsv", n), exportBook, n, Formato::Csv);
+        add(named("ExportWorkbook", n), exportBook, n, Formato::Foglio);
         add(named("ImportVCard", n), importBook, n, Formato::VCard);
         add(named("ImportCsv", n), importBook, n, Formato::Csv);
         add(named("CopyBookFloor", n), copyFloor, n, "book");

@@ -1,5 +1,6 @@
 #include "charset.h"
 
+#include "exchange/contattolibero.h"
 #include "store/codepage.h"
 #include "store/utf8.h"
 
@@ -12,16 +13,6 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
 
 // Longer names are no character set's.
 constexpr std::size_t kLongestName = 64;
-
-std::string upperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
-}
 
 } // namespace
 

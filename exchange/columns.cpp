@@ -11,20 +11,21 @@ struct Named {
     Column column;
 };
 
-constexpr Column name(NamePart part) {
-    return {Role::Name, part, PhoneKind::Voice, {}, 0};
+Column name(NamePart part) {
+    return {Role::Name, part, PhoneKind::Voice, {}, 0, false};
 }
-constexpr Column phone(PhoneKind kind, std::u16string_view label) {
-    return {Role::Phone, NamePart::Display, kind, label, 0};
+Column phone(PhoneKind kind, std::u16string label) {
+    return {Role::Phone, NamePart::Display, kind, std::move(label), 0, false};
 }
-constexpr Column notes() {
-    return {Role::Notes, NamePart::Display, PhoneKind::Voice, {}, 0};
+Column notes() {
+    return {Role::Notes, NamePart::Display, PhoneKind::Voice, {}, 0, false};
 }
 
-// The known columns. English names as Google Contacts, Outlook and
+// The known columns but the numbers, whose names are in the table of phone
+// labels (phonelabels.cpp). English names as Google Contacts, Outlook and
 // Thunderbird write them; Italian ones as Outlook and Thunderbird write them
 // on an Italian system (Google writes English names everywhere).
-constexpr Named kColumns[] = {
+const Named kColumns[] = {
     // The name as shown.
     {u"name", name(NamePart::Display)},
     {u"display name", name(NamePart::Display)},
@@ -58,67 +59,6 @@ constexpr Named kColumns[] = {
     {u"azienda", name(NamePart::Company)},
     {u"organizzazione", name(NamePart::Company)},
     {u"ditta", name(NamePart::Company)},
-    // Numbers of no particular kind.
-    {u"numero", phone(PhoneKind::Voice, {})},
-    {u"phone", phone(PhoneKind::Voice, {})},
-    {u"phone number", phone(PhoneKind::Voice, {})},
-    {u"telephone", phone(PhoneKind::Voice, {})},
-    {u"telephone number", phone(PhoneKind::Voice, {})},
-    {u"telefono", phone(PhoneKind::Voice, {})},
-    {u"numero di telefono", phone(PhoneKind::Voice, {})},
-    // Cell phones.
-    {u"mobile phone", phone(PhoneKind::Cell, u"Cell.")},
-    {u"mobile number", phone(PhoneKind::Cell, u"Cell.")},
-    {u"mobile", phone(PhoneKind::Cell, u"Cell.")},
-    {u"cell phone", phone(PhoneKind::Cell, u"Cell.")},
-    {u"cellulare", phone(PhoneKind::Cell, u"Cell.")},
-    {u"numero cellulare", phone(PhoneKind::Cell, u"Cell.")},
-    {u"telefono cellulare", phone(PhoneKind::Cell, u"Cell.")},
-    // Voice numbers.
-    {u"home phone", phone(PhoneKind::Voice, u"Casa")},
-    {u"home phone 2", phone(PhoneKind::Voice, u"Casa")},
-    {u"telefono abitazione", phone(PhoneKind::Voice, u"Casa")},
-    {u"telefono abitazione 2", phone(PhoneKind::Voice, u"Casa")},
-    {u"telefono casa", phone(PhoneKind::Voice, u"Casa")},
-    {u"business phone", phone(PhoneKind::Voice, u"Ufficio")},
-    {u"business phone 2", phone(PhoneKind::Voice, u"Ufficio")},
-    {u"work phone", phone(PhoneKind::Voice, u"Ufficio")},
-    {u"company main phone", phone(PhoneKind::Voice, u"Ufficio")},
-    {u"telefono ufficio", phone(PhoneKind::Voice, u"Ufficio")},
-    {u"telefono ufficio 2", phone(PhoneKind::Voice, u"Ufficio")},
-    {u"telefono lavoro", phone(PhoneKind::Voice, u"Ufficio")},
-    {u"telefono principale società", phone(PhoneKind::Voice, u"Ufficio")},
-    {u"primary phone", phone(PhoneKind::Voice, u"Principale")},
-    {u"telefono principale", phone(PhoneKind::Voice, u"Principale")},
-    {u"other phone", phone(PhoneKind::Voice, u"Altro")},
-    {u"altro telefono", phone(PhoneKind::Voice, u"Altro")},
-    {u"car phone", phone(PhoneKind::Voice, u"Auto")},
-    {u"telefono auto", phone(PhoneKind::Voice, u"Auto")},
-    {u"assistant's phone", phone(PhoneKind::Voice, u"Assistente")},
-    {u"telefono assistente", phone(PhoneKind::Voice, u"Assistente")},
-    {u"callback", phone(PhoneKind::Voice, u"Richiamata")},
-    {u"richiamata", phone(PhoneKind::Voice, u"Richiamata")},
-    // Lines that are not for talking.
-    {u"radio phone", phone(PhoneKind::Other, u"Radio")},
-    {u"radiotelefono", phone(PhoneKind::Other, u"Radio")},
-    {u"isdn", phone(PhoneKind::Other, u"ISDN")},
-    {u"tty/tdd phone", phone(PhoneKind::Other, u"TTY/TDD")},
-    {u"telefono tty/tdd", phone(PhoneKind::Other, u"TTY/TDD")},
-    {u"telex", phone(PhoneKind::Other, u"Telex")},
-    // Fax and pager numbers.
-    {u"fax", phone(PhoneKind::Fax, u"Fax")},
-    {u"fax number", phone(PhoneKind::Fax, u"Fax")},
-    {u"business fax", phone(PhoneKind::Fax, u"Fax")},
-    {u"home fax", phone(PhoneKind::Fax, u"Fax")},
-    {u"other fax", phone(PhoneKind::Fax, u"Fax")},
-    {u"numero fax", phone(PhoneKind::Fax, u"Fax")},
-    {u"fax ufficio", phone(PhoneKind::Fax, u"Fax")},
-    {u"fax abitazione", phone(PhoneKind::Fax, u"Fax")},
-    {u"altro fax", phone(PhoneKind::Fax, u"Fax")},
-    {u"pager", phone(PhoneKind::Fax, u"Cercapersone")},
-    {u"pager number", phone(PhoneKind::Fax, u"Cercapersone")},
-    {u"cercapersone", phone(PhoneKind::Fax, u"Cercapersone")},
-    {u"numero cercapersone", phone(PhoneKind::Fax, u"Cercapersone")},
     // Notes.
     {u"commenti", notes()},
     {u"notes", notes()},
@@ -126,15 +66,8 @@ constexpr Named kColumns[] = {
     {u"comments", notes()},
 };
 
-// Lower case for ASCII and the Latin-1 letters ("SOCIETÀ" is "società").
 std::u16string folded(std::u16string_view text) {
-    std::u16string lower = trimSpaces(text);
-    for (char16_t& c : lower) {
-        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
-            c = static_cast<char16_t>(c + 0x20);
-        }
-    }
-    return lower;
+    return lowerCase(trimSpaces(text));
 }
 
 // Google's numbered pairs, "Phone 1 - Type" (or "- Label") and "Phone 1 - Value".
@@ -164,18 +97,32 @@ Column googlePhone(std::u16string_view key) {
 
 } // namespace
 
-Column columnNamed(std::u16string_view name, bool surnames) {
-    const std::u16string key = folded(name);
+Column columnNamed(std::u16string_view header, bool surnames) {
+    const std::u16string key = folded(header);
     if (key == u"nome") {
-        return surnames ? Column{Role::Name, NamePart::Given, PhoneKind::Voice, {}, 0}
-                        : Column{Role::Name, NamePart::Display, PhoneKind::Voice, {}, 0};
+        return name(surnames ? NamePart::Given : NamePart::Display);
     }
     for (const Named& known : kColumns) {
         if (key == known.name) {
             return known.column;
         }
     }
-    return googlePhone(key);
+    if (const PhoneLabel* row = labelOfColumn(key)) {
+        return phone(row->kind, std::u16string(row->label));
+    }
+    if (const Column google = googlePhone(key); google.role != Role::Ignored) {
+        return google;
+    }
+    // A name of another program's own that holds a word for a phone: a
+    // number of the kind its words say, labelled with the name.
+    const PhoneLabel* row = nullptr;
+    if (!namesAPhone(header, row)) {
+        return {};
+    }
+    Column column = phone(row != nullptr ? row->kind : PhoneKind::Voice, {});
+    column.label = phoneLabel(header, column.kind);
+    column.guessed = true;
+    return column;
 }
 
 bool isSurnameColumn(std::u16string_view name) {

@@ -2,13 +2,17 @@
 
 #include "exchange/contactbuilder.h"
 
+#include <string>
 #include <string_view>
 
 // What a column of a CSV file holds, found by the name the first row gives
 // it: the names that Google Contacts, Outlook and Thunderbird write, in
 // English and, where they translate them, in Italian, and this program's own
-// "Numero", "Nome" and "Commenti". The names are in one table (columns.cpp):
-// a new program's header is a few more rows there.
+// "Numero", "Nome" and "Commenti". The names are in two tables: the numbers'
+// in the table of phone labels (phonelabels.cpp), the others in columns.cpp; a
+// new program's header is a few more names there. A name neither knows that
+// holds a word for a phone ("Telefono di casa", "Home Mobile", "Phone
+// (Work)") is a number of the kind its words say, labelled with the name.
 struct Column {
     enum class Role {
         Ignored,    // nothing the phone book keeps: e-mail, address, birthday, ...
@@ -21,8 +25,9 @@ struct Column {
     Role role = Role::Ignored;
     NamePart part = NamePart::Display; // Name
     PhoneKind kind = PhoneKind::Voice; // Phone
-    std::u16string_view label;         // Phone: "Cell.", "Casa", ..., or none
+    std::u16string label;              // Phone: "Cell.", "Casa", ..., or none
     int pair = 0;                      // PhoneType, PhoneValue: Google's number n
+    bool guessed = false; // Phone: a name no program is known to write, read by its words
 };
 
 // The column a header's name stands for, in any case and with the spaces

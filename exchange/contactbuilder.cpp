@@ -4,64 +4,6 @@
 
 namespace {
 
-// How other programs name the kinds of numbers, in English and in Italian.
-struct KnownLabel {
-    std::u16string_view name; // in lower case
-    PhoneKind kind;
-    std::u16string_view label;
-};
-constexpr KnownLabel kKnownLabels[] = {
-    {u"mobile", PhoneKind::Cell, u"Cell."},
-    {u"mobile phone", PhoneKind::Cell, u"Cell."},
-    {u"cell", PhoneKind::Cell, u"Cell."},
-    {u"cellphone", PhoneKind::Cell, u"Cell."},
-    {u"cellulare", PhoneKind::Cell, u"Cell."},
-    {u"iphone", PhoneKind::Cell, u"Cell."},
-    {u"home", PhoneKind::Voice, u"Casa"},
-    {u"casa", PhoneKind::Voice, u"Casa"},
-    {u"abitazione", PhoneKind::Voice, u"Casa"},
-    {u"work", PhoneKind::Voice, u"Ufficio"},
-    {u"business", PhoneKind::Voice, u"Ufficio"},
-    {u"lavoro", PhoneKind::Voice, u"Ufficio"},
-    {u"ufficio", PhoneKind::Voice, u"Ufficio"},
-    {u"main", PhoneKind::Voice, u"Principale"},
-    {u"principale", PhoneKind::Voice, u"Principale"},
-    {u"other", PhoneKind::Voice, u"Altro"},
-    {u"altro", PhoneKind::Voice, u"Altro"},
-    {u"car", PhoneKind::Voice, u"Auto"},
-    {u"auto", PhoneKind::Voice, u"Auto"},
-    {u"fax", PhoneKind::Fax, u"Fax"},
-    {u"home fax", PhoneKind::Fax, u"Fax"},
-    {u"work fax", PhoneKind::Fax, u"Fax"},
-    {u"other fax", PhoneKind::Fax, u"Fax"},
-    {u"homefax", PhoneKind::Fax, u"Fax"},
-    {u"workfax", PhoneKind::Fax, u"Fax"},
-    {u"otherfax", PhoneKind::Fax, u"Fax"},
-    {u"fax casa", PhoneKind::Fax, u"Fax"},
-    {u"fax abitazione", PhoneKind::Fax, u"Fax"},
-    {u"fax lavoro", PhoneKind::Fax, u"Fax"},
-    {u"fax ufficio", PhoneKind::Fax, u"Fax"},
-    {u"pager", PhoneKind::Fax, u"Cercapersone"},
-    {u"cercapersone", PhoneKind::Fax, u"Cercapersone"},
-};
-
-// A label longer than this is cut: the comments have 100 characters in all.
-constexpr std::size_t kLongestLabel = 40;
-
-std::u16string lowerAscii(std::u16string_view text) {
-    std::u16string lower(text);
-    for (char16_t& c : lower) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
-    return lower;
-}
-
-} // namespace
-
-namespace {
-
 std::u16string_view withoutSpacesAround(std::u16string_view text) {
     const std::size_t first = text.find_first_not_of(u' ');
     return first == std::u16string_view::npos
@@ -80,26 +22,6 @@ HeldText lineText(std::u16string_view whole, bool atLeast) {
 
 HeldText noteText(std::u16string_view whole, bool atLeast) {
     return HeldText(withoutSpacesAround(whole), atLeast);
-}
-
-std::u16string phoneLabel(std::u16string_view name, PhoneKind& kind) {
-    std::u16string label = trimSpaces(oneLine(name));
-    // Google marks the first of a kind with "* "; Apple wraps its own labels
-    // in "_$!<" and ">!$_".
-    if (label.starts_with(u"* ")) {
-        label = trimSpaces(label.substr(2));
-    }
-    if (label.starts_with(u"_$!<") && label.ends_with(u">!$_") && label.size() >= 8) {
-        label = label.substr(4, label.size() - 8);
-    }
-    const std::u16string key = lowerAscii(label);
-    for (const KnownLabel& known : kKnownLabels) {
-        if (key == known.name) {
-            kind = known.kind;
-            return std::u16string(known.label);
-        }
-    }
-    return label.substr(0, kLongestLabel);
 }
 
 void ContactBuilder::name(NamePart part, const HeldText& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/contattolibero.h"
+#include "exchange/phonelabels.h"
 
 #include <cstddef>
 #include <optional>
@@ -31,9 +32,6 @@
 
 enum class NamePart { Display, Prefix, Given, Middle, Family, Suffix, Company };
 
-// What a telephone number is for, best first for the record's number.
-enum class PhoneKind { Cell, Voice, Other, Fax }; // Fax: a pager too
-
 struct Phone {
     HeldText number;
     std::u16string label; // may be empty
@@ -47,12 +45,6 @@ struct Phone {
 HeldText lineText(std::u16string_view whole, bool atLeast = false);
 // A text for the comments: the spaces around it go, its line breaks stay.
 HeldText noteText(std::u16string_view whole, bool atLeast = false);
-
-// The kind and the label a file's own name for a number gives it: "Mobile",
-// "Home", "Cellulare", Apple's "_$!<HomeFAX>!$_", ... A name the program does
-// not know is a voice number's label, as it stands. `kind` is left alone for
-// an empty name.
-std::u16string phoneLabel(std::u16string_view name, PhoneKind& kind);
 
 class ContactBuilder {
 public:

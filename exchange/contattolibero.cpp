@@ -130,3 +130,23 @@ std::u16string oneLine(std::u16string_view text) {
     }
     return line;
 }
+
+std::u16string lowerCase(std::u16string_view text) {
+    std::u16string lower(text);
+    for (char16_t& c : lower) {
+        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+            c = static_cast<char16_t>(c + 0x20);
+        }
+    }
+    return lower;
+}
+
+std::string upperAscii(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return upper;
+}

@@ -87,3 +87,10 @@ std::u16string normaliseBreaks(std::u16string_view text);
 
 // A text on one line: CR LF, a lone CR and a lone LF each become a space.
 std::u16string oneLine(std::u16string_view text);
+
+// Lower case for ASCII and the Latin-1 letters ("SOCIETÀ" is "società"): names
+// other programs give, compared in any case.
+std::u16string lowerCase(std::u16string_view text);
+
+// Upper case for ASCII alone: vCard's names and parameters, character sets' names.
+std::string upperAscii(std::string_view text);

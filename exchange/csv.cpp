@@ -65,28 +65,6 @@ std::string csvRow(const ContattoLibero& contatto) {
            "\r\n";
 }
 
-std::string sheetHeader() {
-    return "\xEF\xBB\xBF\"Numero\";\"Nome\";\"Commenti\"\r\n";
-}
-
-std::string sheetRow(const ContattoLibero& contatto) {
-    std::string row;
-    for (const std::u16string* field : {&contatto.numero, &contatto.nome, &contatto.commenti}) {
-        row += row.empty() ? "\"" : ";\"";
-        if (needsTextMark(*field)) {
-            row += '\'';
-        }
-        for (const char c : encodeUtf8(*field)) {
-            row += c;
-            if (c == '"') {
-                row += '"';
-            }
-        }
-        row += '"';
-    }
-    return row + "\r\n";
-}
-
 bool needsTextMark(std::u16string_view text) {
     const std::size_t first = text.find_first_not_of(u' ');
     if (first == std::u16string_view::npos) {
@@ -253,8 +231,7 @@ Status CsvReader::header(bool& got, InputProblem& problem) {
     const bool surnames = std::any_of(names_.begin(), names_.end(), isSurnameColumn);
     bool known = false;
     for (const std::u16string& name : names_) {
-        const Column column = columnNamed(name, surnames);
-        columns_.push_back(column);
+        Column column = columnNamed(name, surnames);
         known = known || column.role != Column::Role::Ignored;
         ignoredIndex_.push_back(column.role == Column::Role::Ignored ? ignored_.declare(name)
                                                                      : IgnoredFields::kNames);
@@ -262,6 +239,12 @@ Status CsvReader::header(bool& got, InputProblem& problem) {
             company_.empty()) {
             company_ = name;
         }
+        if (column.guessed) {
+            notices_.add(
+                {Notice::Kind::PhoneColumn, rowLine_, rowLine_, 0,
+                 encodeUtf8(std::u16string_view(name).substr(0, IgnoredFields::kLongestName))});
+        }
+        columns_.push_back(std::move(column));
     }
     names_.clear();
     if (headerColumns_ > kColumns) {

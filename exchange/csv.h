@@ -30,9 +30,10 @@
 // Italian system). Quoted fields may span lines, and keep their line breaks
 // as they are; a row shorter than the header has empty fields, and the fields
 // of a longer one past the header's columns are reported and ignored. In a
-// spreadsheet's CSV (one written for it, or any with a UTF-8 byte-order mark
-// and semicolons, as sheetRow() writes it), a field that is an apostrophe
-// and what needsTextMark() protects is that text; any other CSV keeps it.
+// spreadsheet's CSV (one read as such, or any with a UTF-8 byte-order mark
+// and semicolons, as spreadsheets on an Italian system save it), a field that
+// is an apostrophe and what needsTextMark() protects is that text; any other
+// CSV keeps it.
 //
 // Memory stays bounded: a row is read as it comes, and of a field only the
 // first kFieldBytes are held.
@@ -40,19 +41,12 @@
 std::string csvHeader();
 std::string csvRow(const ContattoLibero& contatto);
 
-// CSV for a spreadsheet opened with a double click, as an Italian system
-// opens it: a UTF-8 byte-order mark, the same header and rows with semicolons
-// between the fields, CR LF, every field in double quotes. So that no cell is
-// taken as a formula or a value (OWASP's advice on CSV injection), a field
-// that starts with = + - @, a tab, a line break or an apostrophe, or that a
-// spreadsheet would read as a number, a date, a time, a percentage, an amount
-// or a truth value (0612345, 1/2, 12:30, 5%, VERO), starts with an
-// apostrophe: the spreadsheet shows it, and keeps the rest as it is. The
-// reader takes such an apostrophe off again.
-std::string sheetHeader();
-std::string sheetRow(const ContattoLibero& contatto);
-
-// Whether a field of a spreadsheet's CSV needs the apostrophe in front.
+// Whether a field of a spreadsheet's CSV that starts with an apostrophe is
+// that apostrophe and the text it protects: what a spreadsheet, or a program
+// writing for one, marks so that it stays text. That is, text that starts
+// with = + - @ (after any spaces), a tab, a line break or an apostrophe, or
+// that a spreadsheet would read as a number, a date, a time, a percentage, an
+// amount or a truth value (0612345, 1/2, 12:30, 5%, VERO).
 bool needsTextMark(std::u16string_view text);
 
 class CsvReader : public ContactReader {

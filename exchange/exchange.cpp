@@ -4,6 +4,7 @@
 #include "exchange/csv.h"
 #include "exchange/linereader.h"
 #include "exchange/vcard.h"
+#include "exchange/workbook.h"
 #include "store/fileio.h"
 #include "store/recordappend.h"
 #include "store/recordfile.h"
@@ -16,6 +17,7 @@
 #include <new>
 #include <unistd.h>
 
+using chiamoro::Cause;
 using chiamoro::FileOperation;
 using chiamoro::Status;
 
@@ -40,13 +42,30 @@ struct Target {
     std::string scratch;
 };
 
+bool sameFile(FileSystem& fs, const std::string& one, const std::string& other) {
+    struct stat first {};
+    struct stat second {};
+    return fs.stat(one.c_str(), &first) == 0 && fs.stat(other.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 // Whether `path` is the phone book itself, under another name: then an export
 // would replace it and an import would read what it writes.
 bool isPhoneBook(FileSystem& fs, const std::string& path, const PhoneBookFiles& files) {
-    struct stat file {};
-    struct stat book {};
-    return fs.stat(path.c_str(), &file) == 0 && fs.stat(files.data.c_str(), &book) == 0 &&
-           file.st_dev == book.st_dev && file.st_ino == book.st_ino;
+    return sameFile(fs, path, files.data);
+}
+
+// Whether `path` names the phone book's scratch file, in its folder or in the
+// current one: an export there would leave a file a later start could take
+// for the phone book.
+bool isPhoneBookScratch(FileSystem& fs, const std::string& path, const PhoneBookFiles& files) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    return name == kScratchFileName &&
+           (sameFile(fs, folder, files.folder) || sameFile(fs, folder, "."));
 }
 
 Status locateTarget(FileSystem& fs, const std::string& given, Target& target) {
@@ -170,10 +189,12 @@ public:
         if (!S_ISREG(info.st_mode)) {
             return notRegularFile(FileOperation::Open, files_.data, info, files_.link);
         }
+        modified_ = info.st_mtime;
         return countRecords(info.st_size, total_);
     }
 
     std::int32_t total() const { return total_; }
+    std::time_t modified() const { return modified_; }
 
     // Records first .. first+count-1, as the window reads them: a partial
     // last one padded with spaces, those past the end blank.
@@ -197,6 +218,7 @@ private:
     PhoneBookFiles files_;
     int fd_ = -1;
     std::int32_t total_ = 0;
+    std::time_t modified_ = 0;
 };
 
 } // namespace
@@ -205,7 +227,7 @@ std::optional<Formato> formatOf(std::string_view path) {
     if (endsWithNoCase(path, ".vcf") || endsWithNoCase(path, ".vcard")) {
         return Formato::VCard;
     }
-    if (endsWithNoCase(path, ".foglio.csv")) {
+    if (endsWithNoCase(path, ".xlsx")) {
         return Formato::Foglio;
     }
     if (endsWithNoCase(path, ".csv")) {
@@ -214,44 +236,18 @@ std::optional<Formato> formatOf(std::string_view path) {
     return std::nullopt;
 }
 
-ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato format) {
-    ExchangeReport report;
-    Status& status = report.status;
-    PhoneBookFiles files;
-    Book book(fs);
-    if (!(status = locatePhoneBook(fs, files)).ok() || !(status = book.open(files)).ok()) {
-        return report;
-    }
-    Target where;
-    std::unique_ptr<Output> output;
-    if (target == kStandardOutput) {
-        output = std::make_unique<StreamOutput>();
-    } else {
-        if (!(status = locateTarget(fs, target, where)).ok()) {
-            return report;
-        }
-        if (isPhoneBook(fs, where.path, files)) {
-            status = Status::failure(FileOperation::Write, where.path, EINVAL, where.link);
-            return report;
-        }
-        output = std::make_unique<FileOutput>(fs, where);
-    }
-    if (!(status = output->open()).ok()) {
-        return report;
-    }
-    const std::string header = format == Formato::Csv      ? csvHeader()
-                               : format == Formato::Foglio ? sheetHeader()
-                                                           : std::string();
-    if (!(status = output->put(header)).ok()) {
-        return report;
-    }
+namespace {
+
+// Every contact of the book that is not blank, in order, to `write`.
+Status eachContact(Book& book, ExchangeReport& report,
+                   const std::function<Status(const ContattoLibero&)>& write) {
     std::string bytes;
     // 64-bit: the last block of the largest book ends past the largest record number.
     for (std::int64_t first = 1; first <= book.total(); first += kReadBlockRecords) {
         const std::int64_t count =
             std::min<std::int64_t>(kReadBlockRecords, book.total() - first + 1);
-        if (!(status = book.read(first, count, bytes)).ok()) {
-            return report;
+        if (Status status = book.read(first, count, bytes); !status.ok()) {
+            return status;
         }
         for (std::int64_t i = 0; i < count; ++i) {
             const ContattoLibero contatto = fromRecord(
@@ -260,17 +256,85 @@ ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato
                 ++report.skipped;
                 continue;
             }
-            const std::string text = format == Formato::VCard ? vcardOf(contatto)
-                                     : format == Formato::Csv ? csvRow(contatto)
-                                                              : sheetRow(contatto);
-            if (!(status = output->put(text)).ok()) {
-                return report;
+            if (Status status = write(contatto); !status.ok()) {
+                return status;
             }
             ++report.contacts;
         }
     }
-    status = output->commit();
+    return Status::success();
+}
+
+Status exportInto(FileSystem& fs, const std::string& target, Formato format, Target& where,
+                  ExchangeReport& report) {
+    PhoneBookFiles files;
+    Book book(fs);
+    if (Status status = locatePhoneBook(fs, files); !status.ok()) {
+        return status;
+    }
+    if (Status status = book.open(files); !status.ok()) {
+        return status;
+    }
+    std::unique_ptr<Output> output;
+    if (target == kStandardOutput) {
+        output = std::make_unique<StreamOutput>();
+    } else {
+        if (Status status = locateTarget(fs, target, where); !status.ok()) {
+            return status;
+        }
+        // Neither the phone book nor its scratch file, whatever the name.
+        const Cause own =
+            isPhoneBook(fs, where.path, files) ? Cause::PhoneBook
+            : isPhoneBookScratch(fs, target, files) || isPhoneBookScratch(fs, where.path, files)
+                ? Cause::PhoneBookScratch
+                : Cause::System;
+        if (own != Cause::System) {
+            return Status::refusal(FileOperation::Write, where.path, own, EINVAL, 0, where.link);
+        }
+        output = std::make_unique<FileOutput>(fs, where);
+    }
+    if (Status status = output->open(); !status.ok()) {
+        return status;
+    }
     report.total = book.total();
+    Status status;
+    if (format == Formato::Foglio) {
+        Workbook workbook;
+        status = workbook.open(book.total(), book.modified());
+        if (status.ok()) {
+            status = eachContact(book, report, [&workbook](const ContattoLibero& contatto) {
+                return workbook.add(contatto);
+            });
+        }
+        if (status.ok()) {
+            status =
+                workbook.finish([&output](const std::string& bytes) { return output->put(bytes); });
+        }
+    } else {
+        status = output->put(format == Formato::Csv ? csvHeader() : std::string());
+        if (status.ok()) {
+            status = eachContact(book, report, [&output, format](const ContattoLibero& contatto) {
+                return output->put(format == Formato::VCard ? vcardOf(contatto) : csvRow(contatto));
+            });
+        }
+    }
+    return status.ok() ? output->commit() : status;
+}
+
+} // namespace
+
+ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato format) {
+    ExchangeReport report;
+    Target where;
+    report.status = exportInto(fs, target, format, where, report);
+    // The scratch file is the export's own business: what failed there is
+    // told of the file the user named.
+    Status& status = report.status;
+    if (!where.scratch.empty() && status.file == where.scratch && status.cause == Cause::System) {
+        status.file = where.path;
+        status.link = where.link;
+        status.to.clear();
+    }
     return report;
 }
 
@@ -424,7 +488,7 @@ ExchangeReport ImportBatch::add(const std::string& source, Formato format) {
         status = locatePhoneBook(fs_, files_);
     }
     if (status.ok() && isPhoneBook(fs_, source, files_)) {
-        status = Status::failure(FileOperation::Read, source, EINVAL);
+        status = Status::refusal(FileOperation::Read, source, Cause::PhoneBook, EINVAL);
     }
     if (status.ok() && !opened_) {
         opened_ = true;

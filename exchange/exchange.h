@@ -24,13 +24,15 @@
 // on the way out, fitted to the fields on the way in. Contacts the window
 // shows as empty are left out both ways.
 
-// vCard; CSV for programs (RFC 4180); CSV for a spreadsheet opened with a
-// double click ("foglio" di calcolo: semicolons, a byte-order mark, no cell a
-// formula or a number). Read, the two CSVs are one: the reader tells them apart.
+// vCard; CSV for programs (RFC 4180); a spreadsheet ("foglio" di calcolo):
+// written, a workbook (.xlsx, see Workbook), every cell text; read, the CSV a
+// spreadsheet saves (semicolons, a byte-order mark, apostrophes in front of
+// what would be a formula or a number), which the CSV reader also tells
+// apart by itself.
 enum class Formato { VCard, Csv, Foglio };
 
 // The format a file's name asks for, in any case: ".vcf" and ".vcard" are
-// vCard, ".foglio.csv" the spreadsheet's CSV, any other ".csv" CSV.
+// vCard, ".xlsx" a workbook, ".csv" CSV.
 std::optional<Formato> formatOf(std::string_view path);
 
 // The name under which an export goes to standard output.
@@ -68,7 +70,9 @@ struct ExchangeReport {
 // file beside it ("TARGET.PID.tmp"), synced, then renamed over it and its folder
 // synced: `target` holds either what it held before or the whole export. A
 // link at `target` stays a link; the file it leads to is replaced. The phone
-// book itself, under whatever name, is never a target (EINVAL).
+// book itself, under whatever name (Cause::PhoneBook), and its scratch file
+// (Cause::PhoneBookScratch) are never a target. A failure on the export's own
+// scratch file is reported on `target`.
 ExchangeReport exportContacts(FileSystem& fs, const std::string& target, Formato format);
 
 // Called for each imported contact that storing changed: the line of the file

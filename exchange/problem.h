@@ -33,13 +33,16 @@ struct Notice {
         EncodedText,       // vCard: a text value in base64, skipped
         ExtraFields,       // CSV: fields past the columns the first row names, ignored
         ManyColumns,       // CSV: columns past the ones the program reads, ignored
+        PhoneColumn,       // CSV: a column `name` read as numbers by the words of its name
         MoreNotices,       // `count` more of the above, past the ones reported one by one
     };
     Kind kind = Kind::NotAProperty;
     std::int64_t line = 0;     // from 1
     std::int64_t lastLine = 0; // the last of a run of lines, or `line`
     std::int64_t count = 0;    // ExtraFields, ManyColumns, MoreNotices
-    std::string name;          // UnknownCharset: the name, as it stands (at most 64 bytes)
+    // UnknownCharset: the name, as it stands (at most 64 bytes); PhoneColumn:
+    // the column's, in UTF-8 (at most 40 characters).
+    std::string name;
 
     bool operator==(const Notice&) const = default;
 };

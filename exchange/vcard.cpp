@@ -15,16 +15,6 @@ namespace {
 // RFC 2426 and 6350: lines of at most 75 octets, not counting CR LF.
 constexpr std::size_t kLineOctets = 75;
 
-std::string upperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return upper;
-}
-
 std::string_view trimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
@@ -252,32 +242,21 @@ bool hasType(const VCardReader::Head& head, std::string_view type) {
 }
 
 // What TEL's types make of a number: its kind and the label it goes under
-// in the comments.
+// in the comments, from the first row of the table that one of them names.
 void describe(const VCardReader::Head& head, Phone& phone) {
     const auto has = [&head](std::string_view type) { return hasType(head, type); };
     phone.preferred = has("PREF") || std::any_of(head.params.begin(), head.params.end(),
                                                  [](const auto& p) { return p.first == "PREF"; });
-    if (has("FAX")) {
-        phone.kind = PhoneKind::Fax;
-        phone.label = u"Fax";
-    } else if (has("PAGER")) {
-        phone.kind = PhoneKind::Fax;
-        phone.label = u"Cercapersone";
-    } else if (has("CELL") || has("IPHONE")) {
-        phone.kind = PhoneKind::Cell;
-        phone.label = u"Cell.";
-    } else {
-        phone.label = has("HOME")   ? u"Casa"
-                      : has("WORK") ? u"Ufficio"
-                      : has("MAIN") ? u"Principale"
-                      : has("CAR")  ? u"Auto"
-                                    : u"";
-        // A number is a voice number unless its types say it is only something else.
-        const bool other = has("TEXT") || has("VIDEO") || has("MSG") || has("MODEM") ||
-                           has("BBS") || has("ISDN") || has("TEXTPHONE");
-        phone.kind =
-            other && !has("VOICE") && phone.label.empty() ? PhoneKind::Other : PhoneKind::Voice;
+    for (const PhoneLabel& row : phoneLabels()) {
+        const auto others = splitOutsideQuotes(row.otherTypes, ',');
+        if ((!row.type.empty() && has(row.type)) ||
+            (!row.otherTypes.empty() && std::any_of(others.begin(), others.end(), has))) {
+            phone.kind = row.kind;
+            phone.label = row.label;
+            return;
+        }
     }
+    phone.kind = PhoneKind::Voice; // a number is a voice number unless its types say otherwise
 }
 
 std::u16string withoutTelUri(std::u16string number) {
@@ -287,6 +266,43 @@ std::u16string withoutTelUri(std::u16string number) {
         number.erase(0, 4);
     }
     return number;
+}
+
+// The TYPE a number of a kind goes out with when its label has none of its own.
+std::string_view typeOf(PhoneKind kind) {
+    switch (kind) {
+    case PhoneKind::Cell:
+        return "CELL";
+    case PhoneKind::Voice:
+        return "VOICE";
+    case PhoneKind::Fax:
+        return "FAX";
+    case PhoneKind::Other:
+        break;
+    }
+    return {};
+}
+
+// A line of the comments that holds a number, as a TEL: of its row's TYPE,
+// or, for a label that is not the row's own or a row with no TYPE in vCard
+// 3.0, of its kind's TYPE with the label beside it as Apple writes it
+// (itemN.X-ABLabel), which the reader takes back.
+void putNumber(std::string& card, const NumberLine& line, int& items) {
+    const std::string number = escaped(line.number);
+    if (line.label.empty()) {
+        putLine(card, "TEL:" + number);
+        return;
+    }
+    if (line.row != nullptr && line.row->label == line.label && !line.row->type.empty()) {
+        putLine(card, "TEL;TYPE=" + std::string(line.row->type) + ":" + number);
+        return;
+    }
+    const std::string_view type =
+        line.row != nullptr && !line.row->type.empty() ? line.row->type : typeOf(line.kind);
+    const std::string group = "item" + std::to_string(++items) + ".";
+    putLine(card,
+            group + "TEL" + (type.empty() ? "" : ";TYPE=" + std::string(type)) + ":" + number);
+    putLine(card, group + "X-ABLabel:" + escaped(line.label));
 }
 
 } // namespace
@@ -302,11 +318,36 @@ std::string vcardOf(const ContattoLibero& contatto) {
     const std::string name = escaped(shown);
     putLine(card, "N:" + name + ";;;;");
     putLine(card, "FN:" + name);
-    if (!contatto.numero.empty()) {
-        putLine(card, "TEL:" + escaped(contatto.numero));
+    // The lines of the comments that hold a number as the import writes them
+    // go out as numbers, each number once; the other lines are the note. Not
+    // without a number of the record's own: the first of them would come back
+    // as the record's number.
+    std::string numbers;
+    std::u16string note;
+    const std::u16string comments = normaliseBreaks(contatto.commenti);
+    std::vector<std::u16string_view> written{contatto.numero};
+    int items = 0;
+    int noteLines = 0;
+    for (std::size_t from = 0; from <= comments.size();) {
+        const std::size_t end = std::min(comments.find(u"\r\n", from), comments.size());
+        const std::u16string_view line = std::u16string_view(comments).substr(from, end - from);
+        const std::optional<NumberLine> found =
+            contatto.numero.empty() ? std::nullopt : numberLine(line);
+        if (found && std::find(written.begin(), written.end(), found->number) == written.end()) {
+            written.push_back(found->number);
+            putNumber(numbers, *found, items);
+        } else {
+            note.append(noteLines++ > 0 ? u"\r\n" : u"").append(line);
+        }
+        from = end + 2;
     }
-    if (!contatto.commenti.empty()) {
-        putLine(card, "NOTE:" + escaped(contatto.commenti));
+    // The record's own number stays the one a reader picks first.
+    if (!contatto.numero.empty()) {
+        putLine(card, (numbers.empty() ? "TEL:" : "TEL;TYPE=PREF:") + escaped(contatto.numero));
+    }
+    card += numbers;
+    if (!note.empty()) {
+        putLine(card, "NOTE:" + escaped(note));
     }
     card += "END:VCARD\r\n";
     return card;

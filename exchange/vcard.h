@@ -19,9 +19,12 @@
 // FN (the whole name in both: the record does not split it into given and
 // family name; a contact without a name is named by its number, or else
 // kNoName, as every card must have a name), TEL for the number and NOTE for
-// the comments; TEL and NOTE only when they are not empty. vCard has one kind
-// of line break, "\n": a lone LF or CR in the comments goes out as one and
-// comes back as CR LF.
+// the comments; TEL and NOTE only when they are not empty. The lines of the
+// comments that hold a number as the import writes one there (numberLine())
+// go out as TELs of their kind, each number once, and the record's number as
+// the preferred TEL, so that it stays the record's when the card comes back;
+// the other lines are the note. vCard has one kind of line break, "\n": a
+// lone LF or CR in the comments goes out as one and comes back as CR LF.
 //
 // Read: versions 2.1, 3.0 and 4.0, as phones and mail programs write them.
 // The name comes from FN, else N, else ORG; the numbers from TEL, of the kind

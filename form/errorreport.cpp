@@ -63,6 +63,8 @@ Verb verb(FileOperation operation) {
         return {u"bloccare"};
     case FileOperation::Close:
         return {u"chiudere"};
+    case FileOperation::WriteTemporary:
+        return {u"scrivere i file provvisori", true};
     }
     return {u"usare"};
 }
@@ -174,6 +176,11 @@ std::u16string reason(const Status& status) {
         return u"nel frattempo un altro programma ha messo un altro file al suo posto";
     case Cause::TooManyRecords:
         return u"una rubrica ha al massimo 2147483647 contatti";
+    case Cause::PhoneBook:
+        return u"è la rubrica stessa";
+    case Cause::PhoneBookScratch:
+        return u"è il file provvisorio della rubrica, che un avvio successivo del programma "
+               u"potrebbe prendere per la rubrica stessa";
     }
     std::u16string text = systemReason(status.error);
     if (const char* errorName = strerrorname_np(status.error)) {

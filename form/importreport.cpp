@@ -89,6 +89,9 @@ std::u16string noticeText(const Notice& notice) {
     case Kind::ManyColumns:
         return counted(notice.count, u"colonna", u"colonne") + u" oltre le prime " +
                number(CsvReader::kColumns) + u": ignorate";
+    case Kind::PhoneColumn:
+        return u"la colonna " + quoted(decodeUtf8(notice.name)) +
+               u" è letta come numero di telefono, dalle parole del nome";
     case Kind::MoreNotices:
         break;
     }

@@ -32,19 +32,22 @@ enum class FileOperation {
     Adopt,   // the scratch file of an interrupted deletion taken as the data file
     Lock,
     Close,
+    WriteTemporary, // the temporary files an export is assembled in, in a folder
 };
 
 // Why the program itself refused an operation, where the system's errno alone
 // would not say it; `detail` carries the number the words need.
 enum class Cause {
-    System,          // errno says it all
-    NotRegularFile,  // a folder, a link, a pipe, a device...: detail is its S_IFMT type
-    ForeignLink,     // a link of another user in a shared folder (sticky, writable by all)
-    ForeignFile,     // a file of another user: detail is its owner's uid
-    GroupNotKept,    // the user is not in the file's group: detail is the group's gid
-    HardLinks,       // the file has other names: detail is how many names it has
-    ScratchReplaced, // the scratch name no longer leads to the file written
-    TooManyRecords,  // the record numbers are 32-bit
+    System,           // errno says it all
+    NotRegularFile,   // a folder, a link, a pipe, a device...: detail is its S_IFMT type
+    ForeignLink,      // a link of another user in a shared folder (sticky, writable by all)
+    ForeignFile,      // a file of another user: detail is its owner's uid
+    GroupNotKept,     // the user is not in the file's group: detail is the group's gid
+    HardLinks,        // the file has other names: detail is how many names it has
+    ScratchReplaced,  // the scratch name no longer leads to the file written
+    TooManyRecords,   // the record numbers are 32-bit
+    PhoneBook,        // the phone book itself, which an export reads
+    PhoneBookScratch, // the name of the phone book's scratch file, which a start may adopt
 };
 
 struct Status {

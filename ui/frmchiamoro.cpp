@@ -24,6 +24,7 @@
 #include <QTemporaryFile>
 #include <QUrl>
 #include <algorithm>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -91,34 +92,21 @@ void setColours(QWidget* control, const layout::Control& row) {
     control->setPalette(colours);
 }
 
-using Handler = void (Rubrica::*)();
-
-Handler handlerOf(layout::Click click) {
-    using layout::Click;
-    switch (click) {
-    case Click::none:
-        break;
-    case Click::cmdEsciClick:
-        return &Rubrica::cmdEsciClick;
-    case Click::cmdPrecedenteClick:
-        return &Rubrica::cmdPrecedenteClick;
-    case Click::cmdSuccessivoClick:
-        return &Rubrica::cmdSuccessivoClick;
-    case Click::cmdNuovoClick:
-        return &Rubrica::cmdNuovoClick;
-    case Click::cmdCancellaClick:
-        return &Rubrica::cmdCancellaClick;
-    case Click::cmdCercaClick:
-        return &Rubrica::cmdCercaClick;
-    case Click::command1Click:
-        return &Rubrica::command1Click;
-    case Click::command2Click:
-        return &Rubrica::command2Click;
-    case Click::command3Click:
-        return &Rubrica::command3Click;
-    }
-    return nullptr;
-}
+// Where a button's click goes: the handler of the same name.
+const struct {
+    const char* button;
+    void (Rubrica::*handler)();
+} kClicks[] = {
+    {"cmdEsci", &Rubrica::cmdEsciClick},
+    {"cmdPrecedente", &Rubrica::cmdPrecedenteClick},
+    {"cmdSuccessivo", &Rubrica::cmdSuccessivoClick},
+    {"cmdNuovo", &Rubrica::cmdNuovoClick},
+    {"cmdCancella", &Rubrica::cmdCancellaClick},
+    {"cmdCerca", &Rubrica::cmdCercaClick},
+    {"Command1", &Rubrica::command1Click},
+    {"Command2", &Rubrica::command2Click},
+    {"Command3", &Rubrica::command3Click},
+};
 
 // A control the window works with by name, once the table has made it.
 template <typename Control> Control* built(const QWidget* window, const char* name) {
@@ -194,8 +182,11 @@ QWidget* frmChiamoro::createControl(const layout::Control& row) {
         auto* button = new QPushButton(caption, this);
         button->setAutoDefault(false);
         button->setDefault(false);
-        if (const auto handler = handlerOf(row.click)) {
-            connect(button, &QPushButton::clicked, this, [this, handler] { run(handler); });
+        for (const auto& click : kClicks) {
+            if (std::string_view(click.button) == row.name) {
+                connect(button, &QPushButton::clicked, this,
+                        [this, handler = click.handler] { run(handler); });
+            }
         }
         control = button;
         break;

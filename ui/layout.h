@@ -59,21 +59,6 @@ enum class Kind {
     button,
 };
 
-// The handler a button's click goes to: the one of the same name in
-// form/rubrica.h.
-enum class Click {
-    none,
-    cmdEsciClick,
-    cmdPrecedenteClick,
-    cmdSuccessivoClick,
-    cmdNuovoClick,
-    cmdCancellaClick,
-    cmdCercaClick,
-    command1Click,
-    command2Click,
-    command3Click,
-};
-
 struct Place {
     int left, top, width, height; // twips
 };
@@ -100,7 +85,6 @@ struct Control {
     const char16_t* tooltip = u"";
     int maxLength = 0; // of a text box, in characters (a line break counts two); 0: no limit
     int tabIndex = kNoTabStop; // the place in the tab order, counted from 0
-    Click click = Click::none;
 };
 
 // The contact boxes' names run against their roles (see form/interfaces.h):
@@ -172,16 +156,14 @@ inline constexpr Control kControls[] = {
      .caption = u"Copia Contatto",
      .place = {1080, 3360, 1695, 375},
      .tooltip = u"Copia Contatto in memoria, per una personalizzata impaginazione in Word o altro.",
-     .tabIndex = 12,
-     .click = Click::command2Click},
+     .tabIndex = 12},
     // "contatto" in lower case, unlike the button beside it.
     {.name = "Command3",
      .kind = Kind::button,
      .caption = u"Stampa contatto",
      .place = {2880, 3360, 1455, 375},
      .pointer = ":/assets/book.ico",
-     .tabIndex = 11,
-     .click = Click::command3Click},
+     .tabIndex = 11},
     // The top four buttons on the right overlap by one pixel; the later one
     // lies on top.
     {.name = "cmdCerca",
@@ -190,56 +172,49 @@ inline constexpr Control kControls[] = {
      .place = {4560, 120, 1455, 495},
      .font = {u"Times New Roman", 12, true},
      .pointer = ":/assets/hand.cur",
-     .tabIndex = 8,
-     .click = Click::cmdCercaClick},
+     .tabIndex = 8},
     {.name = "cmdSuccessivo",
      .kind = Kind::button,
      .caption = u"Successivo",
      .place = {4560, 1080, 1455, 495},
      .font = {u"Times New Roman", 9.75, false},
      .pointer = ":/assets/arrow-up-right.cur",
-     .tabIndex = 3,
-     .click = Click::cmdSuccessivoClick},
+     .tabIndex = 3},
     {.name = "Command1",
      .kind = Kind::button,
      .caption = u"Cerca Nome",
      .place = {4560, 600, 1455, 495},
      .font = {u"MS Sans Serif", 8.25, true},
      .pointer = ":/assets/letter.ico",
-     .tabIndex = 10,
-     .click = Click::command1Click},
+     .tabIndex = 10},
     {.name = "cmdPrecedente",
      .kind = Kind::button,
      .caption = u"Precedente",
      .place = {4560, 1560, 1455, 495},
      .font = {u"Times New Roman", 9.75, false},
      .pointer = ":/assets/arrow-up-left.cur",
-     .tabIndex = 4,
-     .click = Click::cmdPrecedenteClick},
+     .tabIndex = 4},
     {.name = "cmdNuovo",
      .kind = Kind::button,
      .caption = u"Nuovo",
      .place = {4560, 2160, 1455, 495},
      .font = {u"Times New Roman", 9.75, true},
      .pointer = ":/assets/pen.cur",
-     .tabIndex = 5,
-     .click = Click::cmdNuovoClick},
+     .tabIndex = 5},
     {.name = "cmdCancella",
      .kind = Kind::button,
      .caption = u"Cancella",
      .place = {4560, 2760, 1455, 495},
      .font = {u"Times New Roman", 9.75, false},
      .pointer = ":/assets/move.cur",
-     .tabIndex = 7,
-     .click = Click::cmdCancellaClick},
+     .tabIndex = 7},
     // Alt+E presses it.
     {.name = "cmdEsci",
      .kind = Kind::button,
      .caption = u"&Esci",
      .place = {4560, 3360, 1455, 375},
      .pointer = ":/assets/stop.ico",
-     .tabIndex = 6,
-     .click = Click::cmdEsciClick},
+     .tabIndex = 6},
 };
 
 } // namespace layout

@@ -264,6 +264,52 @@ TEST_F(FormatsTest, CsvFilesOfMailProgramsAndPhonesImportWhole) {
     }
 }
 
+TEST_F(FormatsTest, ColumnsNamedForAPhoneAreNumbersOfTheKindTheirWordsSay) {
+    // Names no program of the table is known to write: a number of the kind
+    // their words say, labelled with the name, and each column said. A number
+    // that counts the columns of a kind is no part of the label.
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::vector<ContattoLibero> contacts;
+        std::vector<std::string> guessed;
+    } cases[] = {
+        {"Outlook in Italian",
+         "Nome;Cognome;Telefono di casa;Telefono Mobile;Fax di Lavoro;Telefono di Lavoro;"
+         "Telefono Principale;Telefono dell'assistente\r\n"
+         "Anna;Neri;06 1111111;333 2222222;02 3333333;;;\r\n"
+         "Bruno;Blu;;;;02 4444444;06 5555555;02 6666666\r\n",
+         {{u"333 2222222", u"Anna Neri",
+           u"Telefono di casa 06 1111111\r\nFax di Lavoro 02 3333333"},
+          {u"02 4444444", u"Bruno Blu",
+           u"Principale 06 5555555\r\nTelefono dell'assistente 02 6666666"}},
+         {"Telefono di casa", "Telefono Mobile", "Fax di Lavoro", "Telefono di Lavoro",
+          "Telefono dell'assistente"}},
+        {"other programs",
+         "Name,Phone (Work),Home Mobile,Cell,Mobile 2,Hotel\r\n"
+         "Luca,02 1111111,333 2222222,,347 3333333,Hotel Roma\r\n"
+         "Mara,,,348 4444444,,\r\n",
+         {{u"333 2222222", u"Luca", u"Phone (Work) 02 1111111\r\nCell. 347 3333333"},
+          {u"348 4444444", u"Mara", u""}},
+         {"Phone (Work)", "Home Mobile", "Cell", "Mobile 2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(kDataFileName);
+        writeFile("contatti.csv", c.bytes);
+        const Reported got = import("contatti.csv");
+        ASSERT_TRUE(got.report.ok()) << got.report.problem.line;
+        EXPECT_EQ(contactsIn(), c.contacts);
+        std::vector<std::string> guessed;
+        for (const Notice& notice : got.notices) {
+            EXPECT_EQ(notice.kind, Notice::Kind::PhoneColumn);
+            EXPECT_EQ(notice.line, 1);
+            guessed.push_back(notice.name);
+        }
+        EXPECT_EQ(guessed, c.guessed);
+    }
+}
+
 TEST_F(FormatsTest, VCardsAsPhonesAndMailProgramsWriteThemImportWhole) {
     using K = Notice::Kind;
     const struct {
@@ -476,7 +522,7 @@ TEST_F(FormatsTest, AFileThatIsNotWhatItsNameSaysImportsNothing) {
     } cases[] = {
         {"tabella.vcf", "\r\nNumero,Nome\r\n1,Anna\r\n", Kind::NoCard, 2},
         {"solo-fine.vcf", "FN:Anna\r\nEND:VCARD\r\n", Kind::NoCard, 1},
-        {"intestazione.csv", "Telefono fisso,Email\r\n333,a@b.it\r\n", Kind::UnknownColumns, 1},
+        {"intestazione.csv", "Indirizzo,Email\r\nVia Roma 1,a@b.it\r\n", Kind::UnknownColumns, 1},
         {"virgolette.csv", "Numero,Nome\r\n1,Anna\r\n2,\"Bruno\r\n3,Carla\r\n",
          Kind::UnterminatedQuote, 3},
     };
@@ -522,7 +568,6 @@ TEST_F(FormatsTest, TheBookGoesOutAndComesBackUnchanged) {
         std::string after;
     } cases[] = {
         {"rubrica.csv", original},
-        {"rubrica.foglio.csv", original},
         {"rubrica.vcf", book(u"333", u"Senza nome", u"a\r\nb\r\nc")},
     };
     for (const auto& c : cases) {
@@ -553,6 +598,87 @@ TEST_F(FormatsTest, TheBookGoesOutAndComesBackUnchanged) {
     EXPECT_NE(cards.find("\r\nN:333;;;;\r\nFN:333\r\nTEL:333\r\n"), std::string::npos);
     EXPECT_NE(cards.find("\r\nN:Senza nome;;;;\r\nFN:Senza nome\r\nNOTE:"), std::string::npos);
     EXPECT_EQ(cards.find("TEL:\r\n"), std::string::npos) << "an empty number has no TEL";
+}
+
+TEST_F(FormatsTest, NumbersInTheCommentsGoOutAsNumbersAndComeBack) {
+    // The lines the import writes for the numbers go out as TELs of their
+    // kind, the record's own number first and preferred; the rest is the
+    // note. Back in, the numbers come before the note, the fax and pager
+    // numbers after it.
+    const struct {
+        const char* what;
+        std::u16string numero;
+        std::u16string commenti;
+        std::string tels; // the card between FN and END
+        std::u16string back;
+    } cases[] = {
+        {"the table's labels", u"333 1234567",
+         u"Cell. 347 7654321\r\nCasa 06 1234567\r\nPrincipale 06 7654321\r\nAmica di scuola\r\n"
+         u"Fax 06 9999999",
+         "TEL;TYPE=PREF:333 1234567\r\nTEL;TYPE=CELL:347 7654321\r\nTEL;TYPE=HOME:06 1234567\r\n"
+         "item1.TEL;TYPE=VOICE:06 7654321\r\nitem1.X-ABLabel:Principale\r\n"
+         "TEL;TYPE=FAX:06 9999999\r\nNOTE:Amica di scuola\r\n",
+         u"Cell. 347 7654321\r\nCasa 06 1234567\r\nPrincipale 06 7654321\r\nAmica di scuola\r\n"
+         u"Fax 06 9999999"},
+        {"a file's own labels, and none", u"06 1111111",
+         u"Nonna 06 5555555\r\nHome Mobile 348 1111111\r\nRadio 06 2222222\r\n06 33333333",
+         "TEL;TYPE=PREF:06 1111111\r\nitem1.TEL;TYPE=VOICE:06 5555555\r\nitem1.X-ABLabel:Nonna\r\n"
+         "item2.TEL;TYPE=CELL:348 1111111\r\nitem2.X-ABLabel:Home Mobile\r\n"
+         "item3.TEL:06 2222222\r\nitem3.X-ABLabel:Radio\r\nTEL:06 33333333\r\n",
+         u"Nonna 06 5555555\r\nHome Mobile 348 1111111\r\nRadio 06 2222222\r\n06 33333333"},
+        {"lines in another order than the import's", u"333 1234567",
+         u"Nota\r\nFax 06 9999999\r\nUfficio 02 1234567",
+         "TEL;TYPE=PREF:333 1234567\r\nTEL;TYPE=FAX:06 9999999\r\nTEL;TYPE=WORK:02 1234567\r\n"
+         "NOTE:Nota\r\n",
+         u"Ufficio 02 1234567\r\nNota\r\nFax 06 9999999"},
+        {"a number already out, and lines that are no number as the import writes one",
+         u"333 1234567",
+         u"Cell. 333 1234567\r\nCasa 12\r\nNato nel 1990\r\nCasa  06 1234567\r\n"
+         u"Casa 06 1234567\r\nUfficio 06 1234567",
+         "TEL;TYPE=PREF:333 1234567\r\nTEL;TYPE=HOME:06 1234567\r\nNOTE:Cell. 333 1234567\\nCasa "
+         "12\\nNato nel 1990\\nCasa  06 1234567\\nUfficio 0\r\n 6 1234567\r\n",
+         u"Casa 06 1234567\r\nCell. 333 1234567\r\nCasa 12\r\nNato nel 1990\r\n"
+         u"Casa  06 1234567\r\nUfficio 06 1234567"},
+        {"no number of the record's own: a TEL would come back as it", u"", u"Cell. 347 7654321",
+         "NOTE:Cell. 347 7654321\r\n", u"Cell. 347 7654321"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(kDataFileName, record(c.numero, u"Anna", c.commenti));
+        ASSERT_TRUE(exportContacts(posixFileSystem(), "rubrica.vcf", Formato::VCard).ok());
+        EXPECT_EQ(readFile("rubrica.vcf"),
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Anna;;;;\r\nFN:Anna\r\n" + c.tels +
+                      "END:VCARD\r\n");
+        std::filesystem::remove(kDataFileName);
+        ASSERT_TRUE(importContacts(posixFileSystem(), "rubrica.vcf", Formato::VCard).ok());
+        EXPECT_EQ(contactsIn(), (std::vector<ContattoLibero>{{c.numero, u"Anna", c.back}}));
+    }
+}
+
+TEST_F(FormatsTest, APhonesCardComesBackWithEveryNumberAndItsKind) {
+    // As a phone writes it: several numbers of each kind, an e-mail and a
+    // photo, which the phone book has no place for. The record's number keeps
+    // no kind: it comes back as the preferred one.
+    writeFile("telefono.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Rossi;Anna;;;\r\nFN:Anna Rossi\r\n"
+                              "TEL;TYPE=CELL:3331\r\nTEL;TYPE=CELL:3332\r\nTEL;TYPE=HOME:0633\r\n"
+                              "TEL;TYPE=HOME:0644\r\nTEL;TYPE=WORK:0255\r\nTEL;TYPE=WORK:0266\r\n"
+                              "TEL;TYPE=WORK,FAX:0277\r\nTEL;TYPE=PAGER:0288\r\n"
+                              "EMAIL;TYPE=INTERNET:anna@example.it\r\n"
+                              "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQ\r\n AAAQABAAD\r\n"
+                              "END:VCARD\r\n");
+    ASSERT_TRUE(importContacts(posixFileSystem(), "telefono.vcf", Formato::VCard).ok());
+    const std::vector<ContattoLibero> imported = contactsIn();
+    ASSERT_TRUE(exportContacts(posixFileSystem(), "uscita.vcf", Formato::VCard).ok());
+    EXPECT_EQ(
+        readFile("uscita.vcf"),
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Anna Rossi;;;;\r\nFN:Anna Rossi\r\n"
+        "TEL;TYPE=PREF:3331\r\nTEL;TYPE=CELL:3332\r\nTEL;TYPE=HOME:0633\r\nTEL;TYPE=HOME:0644\r\n"
+        "TEL;TYPE=WORK:0255\r\nTEL;TYPE=WORK:0266\r\nTEL;TYPE=FAX:0277\r\nTEL;TYPE=PAGER:0288\r\n"
+        "END:VCARD\r\n");
+    // And our own card, imported, lists nothing twice.
+    std::filesystem::remove(kDataFileName);
+    ASSERT_TRUE(importContacts(posixFileSystem(), "uscita.vcf", Formato::VCard).ok());
+    EXPECT_EQ(contactsIn(), imported);
 }
 
 TEST_F(FormatsTest, ALineBreakAcrossTwoReadsIsOneBreak) {

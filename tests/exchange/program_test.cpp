@@ -74,7 +74,8 @@ TEST_F(CommandLineTest, ContactsGoOutAndComeIn) {
 
     std::filesystem::create_directory("altra");
     ASSERT_TRUE(QDir::setCurrent("altra"));
-    writeFile("lungo.csv", "Nome\r\n" + std::string(45, 'n') + "\r\n");
+    writeFile("lungo.csv",
+              "Nome,Note\r\n" + std::string(45, 'n') + "," + std::string(120, 'c') + "\r\n");
     const Outcome in = run({"--importa", "../rubrica.vcf"});
     const Outcome cut = run({"--importa", "lungo.csv"});
     ASSERT_TRUE(QDir::setCurrent(".."));
@@ -83,12 +84,13 @@ TEST_F(CommandLineTest, ContactsGoOutAndComeIn) {
                          "modificati; la rubrica ora ne ha 2.\n");
     EXPECT_EQ(cut.exitCode, 0);
     EXPECT_TRUE(cut.errors.startsWith("chiamoro: \"lungo.csv\", riga 2: Nome tagliato a 40 "
-                                      "caratteri (ne aveva 45).\nchiamoro: importato 1 contatto"))
+                                      "caratteri (ne aveva 45); Commenti tagliati a 100 caratteri "
+                                      "(ne aveva 120).\nchiamoro: importato 1 contatto"))
         << cut.errors.toStdString();
     EXPECT_TRUE(in.output.isEmpty() && cut.output.isEmpty());
-    EXPECT_EQ(readFile("altra/Chiamoro.DAT"), record(u"06 1234", u"Nicolò", u"uno\r\ndue") +
-                                                  record(u"333", u"Zoë", u"") +
-                                                  record("", std::string(40, 'n')));
+    EXPECT_EQ(readFile("altra/Chiamoro.DAT"),
+              record(u"06 1234", u"Nicolò", u"uno\r\ndue") + record(u"333", u"Zoë", u"") +
+                  record("", std::string(40, 'n'), std::string(100, 'c')));
 }
 
 TEST_F(CommandLineTest, WhatTheImportSkipsOrCannotKeepIsSaidLineByLine) {
@@ -122,11 +124,13 @@ TEST_F(CommandLineTest, WhatTheImportSkipsOrCannotKeepIsSaidLineByLine) {
               (std::vector<std::u16string>{u"", u"Anna Rossi", u"ciao", u"", u"Bruno", u"", u"333",
                                            u"Carla Neri", u""}));
 
+    // A workbook to standard output is the one a file gets (checked in a
+    // spreadsheet by spreadsheet_test.cpp).
     const Outcome sheet = run({"--esporta", "-", "--formato", "foglio"});
     EXPECT_EQ(sheet.exitCode, 0);
-    EXPECT_EQ(sheet.output.toStdString(),
-              "\xEF\xBB\xBF\"Numero\";\"Nome\";\"Commenti\"\r\n\"\";\"Anna Rossi\";\"ciao\"\r\n"
-              "\"\";\"Bruno\";\"\"\r\n\"'333\";\"Carla Neri\";\"\"\r\n");
+    EXPECT_TRUE(run({"--esporta", "rubrica.xlsx"}).errors.isEmpty());
+    EXPECT_TRUE(sheet.output.startsWith("PK\x03\x04")); // a ZIP file, as Office Open XML is
+    EXPECT_EQ(sheet.output.toStdString(), readFile("rubrica.xlsx"));
 }
 
 // A file of the current folder whose name starts so and ends in ".tmp".
@@ -216,6 +220,8 @@ TEST_F(CommandLineTest, NamesFromFilesArePrintedWithTheirControlCharactersWritte
 TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
     writeFile("guasto.vcf", "FN:Anna\r\nTEL:1\r\n");
     writeFile("due.vcf", "BEGIN:VCARD\r\nFN:Anna\r\nEND:VCARD\r\n");
+    writeFile("rubrica.xlsx", "PK");
+    std::filesystem::create_symlink(kDataFileName, "collegamento.csv");
     const struct {
         QStringList arguments;
         bool withBook;
@@ -231,7 +237,17 @@ TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
         {{"--esporta", "a.vcf"}, false, 1, "Chiamoro.DAT"},
         {{"--importa", "guasto.vcf"}, true, 1, "\"guasto.vcf\", riga 1"},
         {{"--importa", "manca.csv"}, false, 1, "manca.csv"},
-        {{"--esporta", "Chiamoro.DAT", "--formato", "csv"}, true, 1, "Chiamoro.DAT"},
+        {{"--esporta", "Chiamoro.DAT", "--formato", "csv"},
+         true,
+         1,
+         "\"Chiamoro.DAT\": è la rubrica"},
+        {{"--esporta", "collegamento.csv"}, true, 1, "\"collegamento.csv\"): è la rubrica"},
+        {{"--esporta", "Chiamoro.TMP", "--formato", "csv"},
+         true,
+         1,
+         "\"Chiamoro.TMP\": è il file provvisorio della rubrica"},
+        {{"--esporta", "manca/a.vcf"}, true, 1, "\"manca/a.vcf\": file o cartella inesistente"},
+        {{"--importa", "rubrica.xlsx"}, true, 2, "salva il foglio come CSV"},
         {{"--importa", "Chiamoro.DAT", "--formato", "vcard"}, true, 1, "Chiamoro.DAT"},
         {{"--sincronizza", "carte", "--importa", "due.vcf"}, true, 2, "--importa"},
         {{"--sincronizza", "carte", "avanzo"}, true, 2, "avanzo"},
@@ -249,12 +265,14 @@ TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
         EXPECT_EQ(outcome.errors.count('\n'), 1) << outcome.errors.toStdString();
         EXPECT_TRUE(outcome.errors.startsWith("chiamoro: ")) << outcome.errors.toStdString();
         EXPECT_TRUE(outcome.errors.contains(c.named)) << outcome.errors.toStdString();
+        EXPECT_FALSE(outcome.errors.contains(".tmp")) << "the export's own scratch file";
         EXPECT_TRUE(outcome.output.isEmpty());
         EXPECT_EQ(fileExists(kDataFileName), c.withBook);
         if (c.withBook) {
             EXPECT_EQ(readFile(kDataFileName), kBook);
         }
         EXPECT_FALSE(fileExists("a.vcf"));
+        EXPECT_FALSE(fileExists(kScratchFileName));
     }
 
     // While a window holds the phone book, with the window's own words.

@@ -11,6 +11,7 @@
 #include "support/records.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
@@ -179,28 +180,48 @@ TEST_F(SafetyTest, AnExportNeverLeavesAHalfWrittenFile) {
         bytes += record(std::to_string(i), "Contatto " + std::to_string(i), "commento");
     }
     writeFile(kDataFileName, bytes);
-    FaultyFileSystem counting;
-    ASSERT_TRUE(exportContacts(counting, "uscita.vcf", Formato::VCard).ok());
-    ASSERT_GE(counting.count("pwrite"), 3);
-    const std::string whole = readFile("uscita.vcf");
-    for (int n = 1; n <= counting.calls(); ++n) {
-        writeFile("uscita.vcf", "la copia di ieri");
-        FaultyFileSystem faulty;
-        faulty.failCall(n, EIO);
-        const bool ok = exportContacts(faulty, "uscita.vcf", Formato::VCard).ok();
-        const std::string now = readFile("uscita.vcf");
-        // Once renamed it is whole, even if syncing its folder fails afterwards.
-        EXPECT_TRUE(now == whole || (!ok && now == "la copia di ieri")) << "call " << n;
-        for (const auto& entry : std::filesystem::directory_iterator(".")) {
-            EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << entry.path() << ", call " << n;
+    // Written in blocks of 64 KiB: the cards in several, the workbook (compressed) in one.
+    std::string cards;
+    for (const auto& [target, blocks] : {std::pair{"uscita.vcf", 3}, std::pair{"uscita.xlsx", 1}}) {
+        SCOPED_TRACE(target);
+        FaultyFileSystem counting;
+        ASSERT_TRUE(exportContacts(counting, target, *formatOf(target)).ok());
+        ASSERT_GE(counting.count("pwrite"), blocks);
+        const std::string whole = readFile(target);
+        cards = formatOf(target) == Formato::VCard ? whole : cards;
+        for (int n = 1; n <= counting.calls(); ++n) {
+            writeFile(target, "la copia di ieri");
+            FaultyFileSystem faulty;
+            faulty.failCall(n, EIO);
+            const ExchangeReport out = exportContacts(faulty, target, *formatOf(target));
+            const std::string now = readFile(target);
+            // Once renamed it is whole, even if syncing its folder fails afterwards.
+            EXPECT_TRUE(now == whole || (!out.ok() && now == "la copia di ieri")) << "call " << n;
+            // What failed is told of the file the user named, never of the scratch file.
+            EXPECT_TRUE(out.ok() || !out.status.file.ends_with(".tmp")) << "call " << n;
+            for (const auto& entry : std::filesystem::directory_iterator(".")) {
+                EXPECT_FALSE(entry.path().string().ends_with(".tmp"))
+                    << entry.path() << ", call " << n;
+            }
         }
     }
+    // A workbook whose temporary files cannot be made: said of their folder.
+    const char* tmpdir = std::getenv("TMPDIR");
+    const std::string previous = tmpdir != nullptr ? tmpdir : "";
+    ::setenv("TMPDIR", (dir() + "/manca").c_str(), 1);
+    const ExchangeReport noFolder =
+        exportContacts(posixFileSystem(), "uscita.xlsx", Formato::Foglio);
+    tmpdir != nullptr ? ::setenv("TMPDIR", previous.c_str(), 1) : ::unsetenv("TMPDIR");
+    EXPECT_EQ(noFolder.status.operation, FileOperation::WriteTemporary);
+    EXPECT_EQ(noFolder.status.file, dir() + "/manca/");
+    EXPECT_EQ(noFolder.status.error, ENOENT);
+    EXPECT_EQ(readFile("uscita.xlsx"), "la copia di ieri");
 
     // A link stays a link; a missing phone book is an error that creates nothing.
     std::filesystem::create_symlink("vera.vcf", "collegamento.vcf");
     ASSERT_TRUE(exportContacts(posixFileSystem(), "collegamento.vcf", Formato::VCard).ok());
     EXPECT_TRUE(std::filesystem::is_symlink("collegamento.vcf"));
-    EXPECT_EQ(readFile("vera.vcf"), whole);
+    EXPECT_TRUE(readFile("vera.vcf") == cards);
     std::filesystem::remove(kDataFileName);
     const ExchangeReport missing = exportContacts(posixFileSystem(), "nuova.vcf", Formato::VCard);
     EXPECT_EQ(missing.status.error, ENOENT);

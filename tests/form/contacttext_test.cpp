@@ -39,21 +39,31 @@ TEST(ClipboardText, NameComesFirstAndBoxTextsAreTakenAsTheyStand) {
     struct Case {
         const char* what;
         std::u16string nome, numero, commenti;
+        std::u16string expected;
     };
     const Case cases[] = {
-        {"plain", u"Mario Rossi", u"333 1234567", u"amico"},
-        {"blanks at both ends", u"  Zoè Nicolò ", u" 02 999 ", u"  già  "},
-        {"line breaks in the comments", u"Anna", u"06 123", u"riga uno\r\nriga due\r\n"},
-        {"full-width fields", std::u16string(40, u'N'), std::u16string(40, u'9'),
-         std::u16string(100, u'c')},
-        {"characters outside Latin-1", u"Łukasz €", u"+39", u"日本 😀"},
+        {"plain", u"Mario Rossi", u"333 1234567", u"amico",
+         u"--------------------\r\nMario Rossi\r\n\r\n333 1234567\r\n\r\namico\r\n"
+         u"--------------------\r\n "},
+        {"blanks at both ends", u"  Zoè Nicolò ", u" 02 999 ", u"  già  ",
+         u"--------------------\r\n  Zoè Nicolò \r\n\r\n 02 999 \r\n\r\n  già  \r\n"
+         u"--------------------\r\n "},
+        {"line breaks in the comments", u"Anna", u"06 123", u"riga uno\r\nriga due\r\n",
+         u"--------------------\r\nAnna\r\n\r\n06 123\r\n\r\nriga uno\r\nriga due\r\n\r\n"
+         u"--------------------\r\n "},
+        {"characters outside Latin-1", u"Łukasz €", u"+39", u"日本 😀",
+         u"--------------------\r\nŁukasz €\r\n\r\n+39\r\n\r\n日本 😀\r\n"
+         u"--------------------\r\n "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::u16string expected = kRule + u"\r\n" + c.nome + u"\r\n\r\n" + c.numero +
-                                        u"\r\n\r\n" + c.commenti + u"\r\n" + kRule + u"\r\n ";
-        EXPECT_EQ(clipboardText(c.nome, c.numero, c.commenti), expected);
+        EXPECT_EQ(clipboardText(c.nome, c.numero, c.commenti), c.expected);
     }
+    // Full-width fields: 20 + 2 + 40 + 4 + 40 + 4 + 100 + 2 + 20 + 2 + 1 characters.
+    EXPECT_EQ(
+        clipboardText(std::u16string(40, u'N'), std::u16string(40, u'9'), std::u16string(100, u'c'))
+            .size(),
+        235u);
 }
 
 TEST(ClipboardText, ReadAsLinesEndsWithASingleBlankAndNoLineBreak) {
@@ -96,22 +106,37 @@ TEST(PrintTexts, MakeThePageWithItsEmptyLines) {
     struct Case {
         const char* what;
         std::u16string nome, numero, commenti;
-        std::vector<std::u16string> commentLines;
+        std::vector<std::u16string> page;
     };
+    const std::u16string closing = u"#################################### 01/01/2024 #####";
     const Case cases[] = {
-        {"empty boxes", u"", u"", u"", {u""}},
-        {"one comment line", u"Anna", u"06 123", u"amica", {u"amica"}},
-        {"three comment lines", u"Anna", u"06 123", u"uno\r\ndue\r\ntre", {u"uno", u"due", u"tre"}},
-        {"comments ending in a line break", u"Anna", u"06 123", u"uno\r\n", {u"uno", u""}},
+        {"empty boxes",
+         u"",
+         u"",
+         u"",
+         {u"Nome:   ", u"", u"Numero:   ", u"", u"", u"Commenti:   ", u"", u"", closing}},
+        {"one comment line",
+         u"Anna",
+         u"06 123",
+         u"amica",
+         {u"Nome:   Anna", u"", u"Numero:   06 123", u"", u"", u"Commenti:   ", u"amica", u"",
+          closing}},
+        {"three comment lines",
+         u"Anna",
+         u"06 123",
+         u"uno\r\ndue\r\ntre",
+         {u"Nome:   Anna", u"", u"Numero:   06 123", u"", u"", u"Commenti:   ", u"uno", u"due",
+          u"tre", u"", closing}},
+        {"comments ending in a line break",
+         u"Anna",
+         u"06 123",
+         u"uno\r\n",
+         {u"Nome:   Anna", u"", u"Numero:   06 123", u"", u"", u"Commenti:   ", u"uno", u"", u"",
+          closing}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<std::u16string> expected = {
-            u"Nome:   " + c.nome, u"", u"Numero:   " + c.numero, u"", u"", u"Commenti:   "};
-        expected.insert(expected.end(), c.commentLines.begin(), c.commentLines.end());
-        expected.push_back(u"");
-        expected.push_back(std::u16string(36, u'#') + u" 01/01/2024 #####");
-        EXPECT_EQ(pageLines(printTexts(c.nome, c.numero, c.commenti, u"01/01/2024")), expected);
+        EXPECT_EQ(pageLines(printTexts(c.nome, c.numero, c.commenti, u"01/01/2024")), c.page);
     }
 }
 

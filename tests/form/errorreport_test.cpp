@@ -60,6 +60,13 @@ TEST(ErrorReport, TheProgramsOwnRefusalsSayWhy) {
         {Status::refusal(FileOperation::Write, "Chiamoro.DAT", Cause::TooManyRecords, EFBIG),
          u"Impossibile scrivere il file \"Chiamoro.DAT\": una rubrica ha al massimo 2147483647 "
          u"contatti."},
+        {Status::refusal(FileOperation::Write, "Chiamoro.DAT", Cause::PhoneBook, EINVAL, 0,
+                         "rubrica.csv"),
+         u"Impossibile scrivere il file \"Chiamoro.DAT\" (a cui porta il collegamento "
+         u"\"rubrica.csv\"): è la rubrica stessa."},
+        {Status::refusal(FileOperation::Write, "Chiamoro.TMP", Cause::PhoneBookScratch, EINVAL),
+         u"Impossibile scrivere il file \"Chiamoro.TMP\": è il file provvisorio della rubrica, "
+         u"che un avvio successivo del programma potrebbe prendere per la rubrica stessa."},
         // The same errno from the system: the file size limit, or the disk's.
         {Status::failure(FileOperation::Write, "Chiamoro.TMP", EFBIG),
          u"Impossibile scrivere il file \"Chiamoro.TMP\": il file supererebbe la dimensione "
@@ -70,6 +77,9 @@ TEST(ErrorReport, TheProgramsOwnRefusalsSayWhy) {
         {Status::failure(FileOperation::ReadAttributes, "altrove/", EIO),
          u"Impossibile leggere gli attributi estesi (come gli ACL) della cartella \"altrove\": "
          u"errore di lettura o scrittura del disco (EIO)."},
+        {Status::failure(FileOperation::WriteTemporary, "/tmp/", ENOSPC),
+         u"Impossibile scrivere i file provvisori della cartella \"/tmp\": spazio esaurito sul "
+         u"disco (ENOSPC)."},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(firstParagraph(c.status), c.text);

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -61,6 +62,10 @@ protected:
         QProcessEnvironment environment = x_.environment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("it_IT.UTF-8"));
+        // Its socket for a second start, in the test's folder.
+        const std::string runtime = dir() + "/runtime";
+        ::mkdir(runtime.c_str(), 0700);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime));
         program_->setProcessEnvironment(environment);
         program_->setWorkingDirectory(QString::fromStdString(dir()));
         program_->setStandardInputFile(QProcess::nullDevice());

@@ -37,7 +37,7 @@ deb)
   diff -u "$expected" "$work/contents"
   depends=$(dpkg-deb --field "$deb" Depends)
   echo "Depends: $depends"
-  for library in libqt6widgets6 libqt6printsupport6 libc6 fonts-liberation; do
+  for library in libqt6widgets6 libqt6printsupport6 libxlsxwriter4 libc6 fonts-liberation; do
     grep -q "$library" <<<"$depends" || { echo "missing dependency $library"; exit 1; }
   done
 

@@ -11,6 +11,9 @@ export HOME=$2
 command=$(sed -n 's/^Exec=//p' "$launcher" | sed 's/ *%[fFuU]//g')
 mkdir -p "$HOME"
 cd "$HOME"
+# The socket through which a second start would hand files to the window.
+export XDG_RUNTIME_DIR=$HOME/runtime
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 # An X server of its own, on a display it picks itself (-displayfd), so that
 # no other test's server can take the number between choosing and starting.
 display_file=$(mktemp)

@@ -56,6 +56,20 @@ public:
     }
     void progressEnded() override {}
 
+    // Whether the one dialog shown was the box of a failed print: the one
+    // failure the program answers and survives.
+    ::testing::AssertionResult showedOnlyThePrintFailure() const {
+        if (calls.size() != 1) {
+            return ::testing::AssertionFailure() << calls.size() << " dialogs shown";
+        }
+        const Call& call = calls.front();
+        if (call.kind != "message" || call.text != u"C'è un problema di stampa" ||
+            call.style != Stile::Avviso || call.title != u"Errore di stampa") {
+            return ::testing::AssertionFailure() << "another dialog: " << call.kind;
+        }
+        return ::testing::AssertionSuccess();
+    }
+
     std::vector<Call> messages() const {
         std::vector<Call> found;
         for (const Call& call : calls) {
