@@ -84,13 +84,13 @@ TEST_F(SyncTest, AMergedCardChangesOnlyTheRecordsPropertiesByteForByteElsewhere)
         bool name, numbers;
         std::string expected;
     } cases[] = {
-        {"numbers and comments, where the first TEL stood",
+        {"numbers and comments, where the first TEL stood, a number in them as a TEL",
          kAnnaCard,
          {u"06 9999999", u"Anna Verdi", u"amica\r\nCell. 333 1"},
          false,
          true,
          "BEGIN:VCARD\nVERSION:3.0\nUID:anna-1\nFN:Anna Verdi\nN:Verdi;Anna;;;\n"
-         "TEL:06 9999999\nNOTE:amica\\nCell. 333 1\nEMAIL:anna@example.org\n"
+         "TEL;TYPE=PREF:06 9999999\nTEL;TYPE=CELL:333 1\nNOTE:amica\nEMAIL:anna@example.org\n"
          "PHOTO;ENCODING=b;TYPE=JPEG:QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVpB\n"
          " QkNERUZHSElKS0xNTk9QUVJTVFVWV1hZWg==\nX-CHIAMORO-TEST;X-A=1:tenuto\nEND:VCARD\n"},
         {"the name, where FN stood, with CR LF",
