@@ -1,4 +1,5 @@
 #include "app/exchangecommand.h"
+#include "app/synccommand.h"
 #include "exchange/exchange.h"
 #include "ui/frmchiamoro.h"
 #include "ui/handoff.h"
@@ -41,6 +42,7 @@ const char* const kQtFlags[] = {"reverse", "widgetcount", "testability",
 const char kHelp[] = R"(Uso: chiamoro [OPZIONE...] [FILE...]
      chiamoro --esporta FILE [--formato vcard|csv|foglio]
      chiamoro --importa FILE [--formato vcard|csv|foglio] [--doppioni COME]
+     chiamoro --sincronizza CARTELLA [--conferma-vuota]
 
 Rubrica telefonica personale: una finestra mostra un contatto alla volta,
 con il numero, il nome e i commenti.
@@ -67,6 +69,11 @@ Opzioni:
   --doppioni COME   con --importa, che fare dei contatti già in rubrica
                     (stesso nome e stesso numero): salta (così se manca),
                     aggiungi comunque, o sostituisci il contatto in rubrica
+  --sincronizza CARTELLA
+                    tiene la rubrica al passo con una cartella di schede
+                    vCard ed esce (vedi sotto)
+  --conferma-vuota  con --sincronizza, una rubrica svuotata svuota anche la
+                    cartella
 
 Il formato di FILE segue il nome: .vcf per vCard (telefoni e programmi di
 posta), .csv per CSV (programmi di posta e altri programmi, con la prima riga
@@ -76,6 +83,14 @@ L'importazione legge vCard e CSV, anche quelli salvati da un foglio di
 calcolo e quelli di Google Contatti, Outlook e Thunderbird, in inglese e in
 italiano.
 Né l'una né l'altra apre la finestra o ha bisogno di uno schermo.
+
+Con --sincronizza CARTELLA la rubrica resta al passo con una cartella di
+schede vCard, una per contatto, come la tiene vdirsyncer per una rubrica
+CardDAV (e quindi per un telefono): le modifiche, le aggiunte e le
+cancellazioni fatte da una parte dall'ultima sincronizzazione passano
+all'altra. Se un contatto è cambiato da entrambe le parti, restano tutte e
+due le versioni. Una cartella vuota o mancante viene rifiutata, e così una
+rubrica svuotata dall'ultima volta, a meno di --conferma-vuota.
 
 Valgono anche le opzioni comuni dei programmi Qt, per esempio
 -platform offscreen o -style Fusion.
@@ -203,6 +218,25 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
     return exporting ? exportContacts(file, *format) : importContacts(file, *format, duplicates);
 }
 
+// --sincronizza CARTELLA, without a window.
+int synchronizeCommand(const QCommandLineParser& parser, const QCommandLineOption& sincronizza,
+                       const QCommandLineOption& confermaVuota) {
+    for (const char* other : {"esporta", "importa", "formato", "doppioni"}) {
+        if (parser.isSet(QString::fromLatin1(other))) {
+            return usageError(QStringLiteral("--sincronizza e --") + QString::fromLatin1(other) +
+                              QStringLiteral(" non vanno insieme"));
+        }
+    }
+    const QStringList folders = parser.values(sincronizza);
+    if (folders.size() > 1) {
+        return usageError(QStringLiteral("--sincronizza va data una volta sola"));
+    }
+    if (folders.first().isEmpty()) {
+        return usageError(QStringLiteral("manca il nome della cartella di --sincronizza"));
+    }
+    return synchronizeContacts(folders.first(), parser.isSet(confermaVuota));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -221,12 +255,17 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption formato(QStringLiteral("formato"), QString(), QStringLiteral("nome"));
     const QCommandLineOption doppioni(QStringLiteral("doppioni"), QString(),
                                       QStringLiteral("come"));
+    const QCommandLineOption sincronizza(QStringLiteral("sincronizza"), QString(),
+                                         QStringLiteral("cartella"));
+    const QCommandLineOption confermaVuota(QStringLiteral("conferma-vuota"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(esporta);
     parser.addOption(importa);
     parser.addOption(formato);
     parser.addOption(doppioni);
+    parser.addOption(sincronizza);
+    parser.addOption(confermaVuota);
     for (const char* name : kQtOptionsWithValue) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), "valore"));
     }
@@ -249,6 +288,15 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     const QStringList files = parser.positionalArguments();
+    if (parser.isSet(sincronizza)) {
+        if (!files.isEmpty()) {
+            return usageError("argomento inatteso: " + files.first());
+        }
+        return synchronizeCommand(parser, sincronizza, confermaVuota);
+    }
+    if (parser.isSet(confermaVuota)) {
+        return usageError(QStringLiteral("--conferma-vuota vale solo con --sincronizza"));
+    }
     if (parser.isSet(esporta) || parser.isSet(importa)) {
         if (!files.isEmpty()) {
             return usageError("argomento inatteso: " + files.first());

@@ -1,6 +1,9 @@
 #include "filesystem.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/xattr.h>
@@ -43,6 +46,27 @@ public:
     int unlink(const char* path) override { return ::unlink(path); }
     int rename(const char* from, const char* to) override { return std::rename(from, to); }
     int flock(int fd, int operation) override { return ::flock(fd, operation); }
+    int readFolder(const char* path, std::vector<std::string>& names) override {
+        names.clear();
+        DIR* folder = ::opendir(path);
+        if (folder == nullptr) {
+            return -1;
+        }
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(folder);
+            if (entry == nullptr) {
+                break;
+            }
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+                names.emplace_back(entry->d_name);
+            }
+        }
+        const int error = errno;
+        ::closedir(folder);
+        errno = error;
+        return error == 0 ? 0 : -1;
+    }
 };
 
 } // namespace

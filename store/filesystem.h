@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <vector>
 
 // The system calls the record file makes, behind one interface so that tests
 // can fail any of them or simulate a crash. Each call has the POSIX (and, for
@@ -31,6 +33,9 @@ public:
     virtual int unlink(const char* path) = 0;
     virtual int rename(const char* from, const char* to) = 0;
     virtual int flock(int fd, int operation) = 0;
+    // The names in a folder, "." and ".." left out, in no particular order
+    // (opendir, readdir and closedir in one call).
+    virtual int readFolder(const char* path, std::vector<std::string>& names) = 0;
 };
 
 // The real system calls.

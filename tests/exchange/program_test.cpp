@@ -1,4 +1,4 @@
-// --esporta and --importa on the program itself, without a display.
+// --esporta, --importa and --sincronizza on the program itself, without a display.
 
 #include "store/recordfile.h"
 #include "support/records.h"
@@ -249,6 +249,10 @@ TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
         {{"--esporta", "manca/a.vcf"}, true, 1, "\"manca/a.vcf\": file o cartella inesistente"},
         {{"--importa", "rubrica.xlsx"}, true, 2, "salva il foglio come CSV"},
         {{"--importa", "Chiamoro.DAT", "--formato", "vcard"}, true, 1, "Chiamoro.DAT"},
+        {{"--sincronizza", "carte", "--importa", "due.vcf"}, true, 2, "--importa"},
+        {{"--sincronizza", "carte", "avanzo"}, true, 2, "avanzo"},
+        {{"--conferma-vuota"}, true, 2, "--conferma-vuota"},
+        {{"--sincronizza", "manca"}, true, 1, "\"manca\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -275,11 +279,16 @@ TEST_F(CommandLineTest, AMistakeOrAFailureIsOneLineAndTouchesNothing) {
     writeFile(kDataFileName, kBook);
     FolderLock window(posixFileSystem());
     ASSERT_TRUE(window.acquire().ok());
-    const Outcome refused = run({"--importa", "due.vcf"});
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(refused.errors.contains("già aperta in un'altra copia di Chiamoro"))
-        << refused.errors.toStdString();
-    EXPECT_EQ(readFile(kDataFileName), kBook);
+    std::filesystem::create_directory("carte");
+    for (const QStringList& arguments :
+         {QStringList{"--importa", "due.vcf"}, QStringList{"--sincronizza", "carte"}}) {
+        const Outcome refused = run(arguments);
+        EXPECT_EQ(refused.exitCode, 1);
+        EXPECT_TRUE(refused.errors.contains("già aperta in un'altra copia di Chiamoro"))
+            << refused.errors.toStdString();
+        EXPECT_EQ(readFile(kDataFileName), kBook);
+    }
+    EXPECT_FALSE(fileExists("Chiamoro.SYN"));
 }
 
 } // namespace

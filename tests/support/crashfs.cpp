@@ -379,3 +379,26 @@ int CrashFileSystem::rename(const char* from, const char* to) {
 int CrashFileSystem::flock(int, int) {
     return dead() ? -1 : 0;
 }
+
+int CrashFileSystem::readFolder(const char* path, std::vector<std::string>& names) {
+    if (dead()) {
+        return -1;
+    }
+    names.clear();
+    if (!isFolder(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    const auto add = [&](const std::string& name) {
+        if (parentOf(name) == path) {
+            names.push_back(name.substr(name.find_last_of('/') + 1));
+        }
+    };
+    for (const auto& [name, inode] : names_) {
+        add(name);
+    }
+    for (const auto& [link, target] : links_) {
+        add(link);
+    }
+    return 0;
+}

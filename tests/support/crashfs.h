@@ -52,6 +52,7 @@ public:
     int unlink(const char* path) override;
     int rename(const char* from, const char* to) override;
     int flock(int fd, int operation) override;
+    int readFolder(const char* path, std::vector<std::string>& names) override;
 
 private:
     struct Inode {

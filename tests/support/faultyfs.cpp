@@ -128,3 +128,6 @@ int FaultyFileSystem::rename(const char* from, const char* to) {
 int FaultyFileSystem::flock(int fd, int operation) {
     return fails("flock") ? -1 : real().flock(fd, operation);
 }
+int FaultyFileSystem::readFolder(const char* path, std::vector<std::string>& names) {
+    return fails("readFolder") ? -1 : real().readFolder(path, names);
+}
