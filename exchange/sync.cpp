@@ -104,14 +104,9 @@ struct CardWrite {
 class Sync {
 public:
     Sync(FileSystem& fs, const std::string& folder, const SyncOptions& options, SyncReport& report)
-        : fs_(fs), folder_(folder), options_(options), report_(report), lock_(fs) {
+        : fs_(fs), folder_(folder), options_(options), report_(report), lock_(fs), book_(fs) {
         while (folder_.size() > 1 && folder_.back() == '/') {
             folder_.pop_back();
-        }
-    }
-    ~Sync() {
-        if (book_ >= 0) {
-            fs_.close(book_); // only read from
         }
     }
     Sync(const Sync&) = delete;
@@ -126,7 +121,6 @@ private:
     }
 
     Status openBook();
-    Status readRecord(std::int32_t n, Contatto& record);
     Status scanBook();
     Status listFolder(bool& missing);
     Status readFile(const std::string& name, CardFile& card, bool& usable);
@@ -159,7 +153,7 @@ private:
 
     PhoneBookFiles files_;
     FolderLock lock_;
-    int book_ = -1;
+    RecordFile book_;        // only read: the phone book is replaced whole
     std::int32_t total_ = 0; // the book's records, as the window counts them
     std::int64_t length_ = 0;
 
@@ -206,30 +200,16 @@ Status Sync::openBook() {
     if (Status status = adoptOrphanedScratchFile(fs_, lock_, files_); !status.ok()) {
         return status;
     }
-    bool created = false;
-    struct stat info {};
-    if (Status status = openPhoneBook(fs_, files_, book_, created, info); !status.ok()) {
+    if (Status status = book_.open(files_); !status.ok()) {
         return status;
     }
-    if (created) {
+    if (book_.created()) {
         if (Status status = lock_.sync(); !status.ok()) {
             return status;
         }
     }
-    length_ = info.st_size;
+    length_ = book_.length();
     return countRecords(length_, total_);
-}
-
-Status Sync::readRecord(std::int32_t n, Contatto& record) {
-    char bytes[kLunghezzaRecord];
-    const ssize_t got =
-        readFully(fs_, book_, bytes, sizeof bytes, (std::int64_t{n} - 1) * kLunghezzaRecord);
-    if (got < 0) {
-        return Status::failure(FileOperation::Read, files_.data, errno, files_.link);
-    }
-    std::fill(bytes + got, bytes + sizeof bytes, ' ');
-    record = decodeRecord(bytes);
-    return Status::success();
 }
 
 Status Sync::scanBook() {
@@ -237,13 +217,9 @@ Status Sync::scanBook() {
     for (std::int64_t first = 1; first <= total_; first += kBlockRecords) {
         const auto count =
             static_cast<std::int32_t>(std::min<std::int64_t>(kBlockRecords, total_ - first + 1));
-        bytes.assign(static_cast<std::size_t>(count) * kLunghezzaRecord, ' ');
-        const ssize_t got =
-            readFully(fs_, book_, bytes.data(), bytes.size(), (first - 1) * kLunghezzaRecord);
-        if (got < 0) {
-            return Status::failure(FileOperation::Read, files_.data, errno, files_.link);
+        if (Status status = book_.readRecords(first, count, bytes); !status.ok()) {
+            return status;
         }
-        std::fill(bytes.begin() + got, bytes.end(), ' ');
         for (std::int32_t i = 0; i < count; ++i) {
             const RecordKey key =
                 keyOf(bytes.data() + std::size_t{kLunghezzaRecord} * static_cast<std::size_t>(i));
@@ -332,7 +308,7 @@ Status Sync::planEntry(SyncEntry& entry, std::int32_t match) {
                    ? BookSide::Same
                    : BookSide::Edited;
         if (book == BookSide::Edited) {
-            if (Status status = readRecord(n, record); !status.ok()) {
+            if (Status status = book_.read(n, record); !status.ok()) {
                 return status;
             }
         }
@@ -593,7 +569,7 @@ Status Sync::plan() {
     for (std::size_t j = 0; j < items_.size(); ++j) {
         if (!continued[j]) {
             Contatto record;
-            if (Status status = readRecord(items_[j], record); !status.ok()) {
+            if (Status status = book_.read(items_[j], record); !status.ok()) {
                 return status;
             }
             addedRecords_.push_back({items_[j], record, Kind::FileCreated, false});
@@ -713,13 +689,9 @@ Status Sync::replaceBook() {
     for (std::int64_t first = 1; first <= records; first += kBlockRecords) {
         const auto count =
             static_cast<std::int32_t>(std::min<std::int64_t>(kBlockRecords, records - first + 1));
-        in.assign(static_cast<std::size_t>(count) * kLunghezzaRecord, ' ');
-        const ssize_t got =
-            readFully(fs_, book_, in.data(), in.size(), (first - 1) * kLunghezzaRecord);
-        if (got < 0) {
-            return Status::failure(FileOperation::Read, files_.data, errno, files_.link);
+        if (Status status = book_.readRecords(first, count, in); !status.ok()) {
+            return status;
         }
-        std::fill(in.begin() + got, in.end(), ' ');
         for (std::int32_t i = 0; i < count; ++i) {
             const std::int32_t n = static_cast<std::int32_t>(first) + i;
             if (deletes_.count(n) != 0) {
