@@ -39,7 +39,40 @@ const char* const kQtOptionsWithValue[] = {
 const char* const kQtFlags[] = {"reverse", "widgetcount", "testability",
                                 "nograb",  "dograb",      "sync"};
 
-const char kHelp[] = R"(Uso: chiamoro [OPZIONE...] [FILE...]
+// The program's own options, in the order the help lists them: the one place
+// to add one. The help text is made from this table; what each does is
+// decided in main().
+struct Option {
+    const char* shortName; // "h" for -h, or none
+    const char* name;      // "help" for --help
+    const char* value;     // the name of its value in the help, or none for a flag
+    const char* help;      // its lines in the help, one '\n' between lines
+};
+constexpr Option kOptions[] = {
+    {"h", "help", nullptr, "mostra questo aiuto ed esce"},
+    {"v", "version", nullptr, "mostra il nome e la versione del programma ed esce"},
+    {nullptr, "esporta", "FILE",
+     "scrive tutti i contatti della rubrica in FILE ed esce;\n"
+     "con - (e --formato) li scrive sullo standard output"},
+    {nullptr, "importa", "FILE",
+     "aggiunge in fondo alla rubrica i contatti di FILE ed esce:\n"
+     "tutti o, se qualcosa non va, nessuno"},
+    {nullptr, "formato", "NOME",
+     "vcard, csv o foglio, il formato di FILE, se il nome non\n"
+     "lo dice"},
+    {nullptr, "doppioni", "COME",
+     "con --importa, che fare dei contatti già in rubrica\n"
+     "(stesso nome e stesso numero): salta (così se manca),\n"
+     "aggiungi comunque, o sostituisci il contatto in rubrica"},
+    {nullptr, "sincronizza", "CARTELLA",
+     "tiene la rubrica al passo con una cartella di schede\n"
+     "vCard ed esce (vedi sotto)"},
+    {nullptr, "conferma-vuota", nullptr,
+     "con --sincronizza, una rubrica svuotata svuota anche la\n"
+     "cartella"},
+};
+
+const char kHelpStart[] = R"(Uso: chiamoro [OPZIONE...] [FILE...]
      chiamoro --esporta FILE [--formato vcard|csv|foglio]
      chiamoro --importa FILE [--formato vcard|csv|foglio] [--doppioni COME]
      chiamoro --sincronizza CARTELLA [--conferma-vuota]
@@ -57,25 +90,9 @@ contatti; se la finestra di quella rubrica è già aperta, riceve lei i file.
 Un contatto con lo stesso nome e lo stesso numero di uno già in rubrica non
 viene importato due volte.
 
-Opzioni:
-  -h, --help        mostra questo aiuto ed esce
-  -v, --version     mostra il nome e la versione del programma ed esce
-  --esporta FILE    scrive tutti i contatti della rubrica in FILE ed esce;
-                    con - (e --formato) li scrive sullo standard output
-  --importa FILE    aggiunge in fondo alla rubrica i contatti di FILE ed esce:
-                    tutti o, se qualcosa non va, nessuno
-  --formato NOME    vcard, csv o foglio, il formato di FILE, se il nome non
-                    lo dice
-  --doppioni COME   con --importa, che fare dei contatti già in rubrica
-                    (stesso nome e stesso numero): salta (così se manca),
-                    aggiungi comunque, o sostituisci il contatto in rubrica
-  --sincronizza CARTELLA
-                    tiene la rubrica al passo con una cartella di schede
-                    vCard ed esce (vedi sotto)
-  --conferma-vuota  con --sincronizza, una rubrica svuotata svuota anche la
-                    cartella
+)";
 
-Il formato di FILE segue il nome: .vcf per vCard (telefoni e programmi di
+const char kHelpEnd[] = R"(Il formato di FILE segue il nome: .vcf per vCard (telefoni e programmi di
 posta), .csv per CSV (programmi di posta e altri programmi, con la prima riga
 Numero,Nome,Commenti), .xlsx per la cartella di lavoro di un foglio di calcolo
 (--formato foglio: ogni cella è testo, nessuna è una formula o un numero).
@@ -95,6 +112,33 @@ rubrica svuotata dall'ultima volta, a meno di --conferma-vuota.
 Valgono anche le opzioni comuni dei programmi Qt, per esempio
 -platform offscreen o -style Fusion.
 )";
+
+// The help: what the program is, its options from the table, then more on them.
+std::string helpText() {
+    constexpr std::size_t kColumn = 20; // where the options' descriptions start
+    std::string text = std::string(kHelpStart) + "Opzioni:\n";
+    for (const Option& option : kOptions) {
+        std::string names = "  ";
+        if (option.shortName != nullptr) {
+            names += std::string("-") + option.shortName + ", ";
+        }
+        names += std::string("--") + option.name;
+        if (option.value != nullptr) {
+            names += std::string(" ") + option.value;
+        }
+        // A long name stands on a line of its own.
+        text += names.size() < kColumn ? names + std::string(kColumn - names.size(), ' ')
+                                       : names + "\n" + std::string(kColumn, ' ');
+        for (const char* line = option.help; *line != '\0'; ++line) {
+            text += *line;
+            if (*line == '\n') {
+                text += std::string(kColumn, ' ');
+            }
+        }
+        text += '\n';
+    }
+    return text + "\n" + kHelpEnd;
+}
 
 // An option as the user typed it, for a message: "--bogus", "-x".
 QString asTyped(const QStringList& arguments, const QString& name) {
@@ -145,16 +189,15 @@ bool displayAvailable(const char* program, const QString& platformOption) {
 }
 
 // --esporta FILE or --importa FILE, without a window.
-int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption& esporta,
-                     const QCommandLineOption& importa, const QCommandLineOption& formato,
-                     const QCommandLineOption& doppioni) {
-    const bool exporting = parser.isSet(esporta);
-    if (exporting && parser.isSet(importa)) {
+int exchangeContacts(const QCommandLineParser& parser) {
+    const bool exporting = parser.isSet(QStringLiteral("esporta"));
+    if (exporting && parser.isSet(QStringLiteral("importa"))) {
         return usageError(QStringLiteral("--esporta e --importa non vanno insieme"));
     }
     const QString option = exporting ? QStringLiteral("--esporta") : QStringLiteral("--importa");
-    const QStringList files = parser.values(exporting ? esporta : importa);
-    if (files.size() > 1 || parser.values(formato).size() > 1) {
+    const QStringList files =
+        parser.values(exporting ? QStringLiteral("esporta") : QStringLiteral("importa"));
+    if (files.size() > 1 || parser.values(QStringLiteral("formato")).size() > 1) {
         return usageError((files.size() > 1 ? option : QStringLiteral("--formato")) +
                           QStringLiteral(" va data una volta sola"));
     }
@@ -173,15 +216,15 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
                                          "foglio di calcolo si salva il foglio come CSV e si "
                                          "importa quello"));
     }
-    if (parser.isSet(formato)) {
-        const QString name = parser.value(formato).toLower();
+    if (parser.isSet(QStringLiteral("formato"))) {
+        const QString name = parser.value(QStringLiteral("formato")).toLower();
         format = name == QStringLiteral("vcard")    ? std::optional(Formato::VCard)
                  : name == QStringLiteral("csv")    ? std::optional(Formato::Csv)
                  : name == QStringLiteral("foglio") ? std::optional(Formato::Foglio)
                                                     : std::nullopt;
         if (!format) {
             return usageError(QStringLiteral("formato sconosciuto: ") + "\"" +
-                              parser.value(formato) + "\"" +
+                              parser.value(QStringLiteral("formato")) + "\"" +
                               QStringLiteral(" (--formato vuole vcard, csv o foglio)"));
         }
     }
@@ -195,12 +238,12 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
                                          "oppure si aggiunge --formato vcard, csv o foglio)"));
     }
     Doppioni duplicates = Doppioni::Salta;
-    if (parser.isSet(doppioni)) {
-        const QString name = parser.value(doppioni).toLower();
+    if (parser.isSet(QStringLiteral("doppioni"))) {
+        const QString name = parser.value(QStringLiteral("doppioni")).toLower();
         if (exporting) {
             return usageError(QStringLiteral("--doppioni vale solo con --importa"));
         }
-        if (parser.values(doppioni).size() > 1) {
+        if (parser.values(QStringLiteral("doppioni")).size() > 1) {
             return usageError(QStringLiteral("--doppioni va data una volta sola"));
         }
         if (name == QStringLiteral("salta")) {
@@ -210,7 +253,8 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
         } else if (name == QStringLiteral("sostituisci")) {
             duplicates = Doppioni::Sostituisci;
         } else {
-            return usageError(QStringLiteral("valore sconosciuto: \"") + parser.value(doppioni) +
+            return usageError(QStringLiteral("valore sconosciuto: \"") +
+                              parser.value(QStringLiteral("doppioni")) +
                               QStringLiteral("\" (--doppioni vuole salta, aggiungi o "
                                              "sostituisci)"));
         }
@@ -219,22 +263,21 @@ int exchangeContacts(const QCommandLineParser& parser, const QCommandLineOption&
 }
 
 // --sincronizza CARTELLA, without a window.
-int synchronizeCommand(const QCommandLineParser& parser, const QCommandLineOption& sincronizza,
-                       const QCommandLineOption& confermaVuota) {
+int synchronizeCommand(const QCommandLineParser& parser) {
     for (const char* other : {"esporta", "importa", "formato", "doppioni"}) {
         if (parser.isSet(QString::fromLatin1(other))) {
             return usageError(QStringLiteral("--sincronizza e --") + QString::fromLatin1(other) +
                               QStringLiteral(" non vanno insieme"));
         }
     }
-    const QStringList folders = parser.values(sincronizza);
+    const QStringList folders = parser.values(QStringLiteral("sincronizza"));
     if (folders.size() > 1) {
         return usageError(QStringLiteral("--sincronizza va data una volta sola"));
     }
     if (folders.first().isEmpty()) {
         return usageError(QStringLiteral("manca il nome della cartella di --sincronizza"));
     }
-    return synchronizeContacts(folders.first(), parser.isSet(confermaVuota));
+    return synchronizeContacts(folders.first(), parser.isSet(QStringLiteral("conferma-vuota")));
 }
 
 } // namespace
@@ -248,24 +291,16 @@ int main(int argc, char* argv[]) {
     }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help(QStringList{"h", "help"});
-    const QCommandLineOption version(QStringList{"v", "version"});
-    const QCommandLineOption esporta(QStringLiteral("esporta"), QString(), QStringLiteral("file"));
-    const QCommandLineOption importa(QStringLiteral("importa"), QString(), QStringLiteral("file"));
-    const QCommandLineOption formato(QStringLiteral("formato"), QString(), QStringLiteral("nome"));
-    const QCommandLineOption doppioni(QStringLiteral("doppioni"), QString(),
-                                      QStringLiteral("come"));
-    const QCommandLineOption sincronizza(QStringLiteral("sincronizza"), QString(),
-                                         QStringLiteral("cartella"));
-    const QCommandLineOption confermaVuota(QStringLiteral("conferma-vuota"));
-    parser.addOption(help);
-    parser.addOption(version);
-    parser.addOption(esporta);
-    parser.addOption(importa);
-    parser.addOption(formato);
-    parser.addOption(doppioni);
-    parser.addOption(sincronizza);
-    parser.addOption(confermaVuota);
+    for (const Option& option : kOptions) {
+        QStringList names{QString::fromLatin1(option.name)};
+        if (option.shortName != nullptr) {
+            names.prepend(QString::fromLatin1(option.shortName));
+        }
+        parser.addOption(
+            option.value != nullptr
+                ? QCommandLineOption(names, QString(), QString::fromLatin1(option.value))
+                : QCommandLineOption(names));
+    }
     for (const char* name : kQtOptionsWithValue) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), "valore"));
     }
@@ -279,34 +314,34 @@ int main(int argc, char* argv[]) {
         }
         return usageError("manca il valore di un'opzione: " + arguments.last());
     }
-    if (parser.isSet(help)) {
-        std::fputs(kHelp, stdout);
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(helpText().c_str(), stdout);
         return 0;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(QStringLiteral("version"))) {
         std::printf("Chiamoro %s\n", CHIAMORO_VERSION);
         return 0;
     }
     const QStringList files = parser.positionalArguments();
-    if (parser.isSet(sincronizza)) {
+    if (parser.isSet(QStringLiteral("sincronizza"))) {
         if (!files.isEmpty()) {
             return usageError("argomento inatteso: " + files.first());
         }
-        return synchronizeCommand(parser, sincronizza, confermaVuota);
+        return synchronizeCommand(parser);
     }
-    if (parser.isSet(confermaVuota)) {
+    if (parser.isSet(QStringLiteral("conferma-vuota"))) {
         return usageError(QStringLiteral("--conferma-vuota vale solo con --sincronizza"));
     }
-    if (parser.isSet(esporta) || parser.isSet(importa)) {
+    if (parser.isSet(QStringLiteral("esporta")) || parser.isSet(QStringLiteral("importa"))) {
         if (!files.isEmpty()) {
             return usageError("argomento inatteso: " + files.first());
         }
-        return exchangeContacts(parser, esporta, importa, formato, doppioni);
+        return exchangeContacts(parser);
     }
-    if (parser.isSet(formato)) {
+    if (parser.isSet(QStringLiteral("formato"))) {
         return usageError(QStringLiteral("--formato vale solo con --esporta o --importa"));
     }
-    if (parser.isSet(doppioni)) {
+    if (parser.isSet(QStringLiteral("doppioni"))) {
         return usageError(QStringLiteral("--doppioni vale solo con --importa"));
     }
     // Files to import in the window: each must name a format the import reads.

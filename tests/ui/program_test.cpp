@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 namespace {
 
@@ -145,6 +146,23 @@ TEST_F(ProgramTest, FilesOnTheCommandLineAreImportedIntoTheWindow) {
     EXPECT_EQ(program.state(), QProcess::Running); // the window, with its report
     program.kill();
     program.waitForFinished();
+}
+
+TEST_F(ProgramTest, TheManualPageNamesEveryOptionTheHelpLists) {
+    const Outcome run = start(withoutDisplay(), {"--help"});
+    ASSERT_EQ(run.exitCode, 0);
+    const std::string manual = readFile(CHIAMORO_MANUAL);
+    const QRegularExpression option(QStringLiteral("^  (?:-\\w, )?--([a-z-]+)"));
+    int options = 0;
+    for (const QString& line : run.output.split('\n')) {
+        if (const QRegularExpressionMatch found = option.match(line); found.hasMatch()) {
+            ++options;
+            // groff writes a hyphen in a name as "\-".
+            const std::string name = "\\-\\-" + found.captured(1).replace('-', "\\-").toStdString();
+            EXPECT_NE(manual.find(name), std::string::npos) << name;
+        }
+    }
+    EXPECT_EQ(options, 8);
 }
 
 } // namespace
