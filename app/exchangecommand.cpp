@@ -1,7 +1,9 @@
 #include "app/exchangecommand.h"
 
+#include "exchange/sync.h"
 #include "form/errorreport.h"
 #include "form/importreport.h"
+#include "form/syncreport.h"
 #include "store/replacement.h"
 
 #include <QFile>
@@ -13,16 +15,23 @@ namespace {
 
 constexpr int kFailure = 1;
 
-// Ctrl-C, a kill or a closed terminal during an export or an import: the
-// scratch file goes (the file it would have replaced stays as it was), a line
-// says so, and the program ends with the shell's status for the signal.
+// Whether the command under way is a sync, for the line the signal handler writes.
+volatile std::sig_atomic_t syncing = 0;
+
+// Ctrl-C, a kill or a closed terminal during an export, an import or a sync:
+// the scratch file under way goes (the file it would have replaced stays as
+// it was; a sync keeps what it had done, and the next one carries on from
+// it), a line says so, and the program ends with the shell's status for the
+// signal.
 extern "C" void stopOnSignal(int signal) {
     const bool removed = removeScratchFileOnSignal();
     const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
-    const char* parts[] = {"chiamoro: interrotto (", name,
-                           removed ? "): il file provvisorio \xC3\xA8 stato rimosso, nessun file "
-                                     "\xC3\xA8 cambiato.\n"
-                                   : ").\n"};
+    const char* parts[] = {
+        syncing != 0 ? "chiamoro: sincronizzazione interrotta (" : "chiamoro: interrotto (", name,
+        syncing != 0 ? "); la prossima la riprende da dove si \xC3\xA8 fermata.\n"
+        : removed    ? "): il file provvisorio \xC3\xA8 stato rimosso, nessun file "
+                       "\xC3\xA8 cambiato.\n"
+                     : ").\n"};
     for (const char* part : parts) {
         std::size_t length = 0;
         while (part[length] != '\0') {
@@ -85,5 +94,28 @@ int importContacts(const QString& file, Formato format, Doppioni doppioni) {
         say(ignored);
     }
     say(summaryLine(path, report));
+    return 0;
+}
+
+int synchronizeContacts(const QString& folder, bool emptiedBookConfirmed) {
+    syncing = 1;
+    handleSignals();
+    const std::string path = QFile::encodeName(folder).toStdString();
+    SyncOptions options;
+    options.emptiedBookConfirmed = emptiedBookConfirmed;
+    options.onEvent = [](const SyncEvent& event) { say(syncEventLine(event)); };
+    options.onNotice = [](const std::string& file, const Notice& notice) {
+        say(noticeLine(file, notice));
+    };
+    options.onChange = [](const std::string& file, std::int64_t line,
+                          const std::vector<FieldChange>& changes) {
+        say(changeLine(file, line, changes));
+    };
+    const SyncReport report = synchronize(posixFileSystem(), path, options);
+    if (!report.ok()) {
+        say(syncFailureLine(path, report));
+        return kFailure;
+    }
+    say(syncSummaryLine(path, report));
     return 0;
 }

@@ -1,5 +1,4 @@
 #include "app/exchangecommand.h"
-#include "app/synccommand.h"
 #include "exchange/exchange.h"
 #include "ui/frmchiamoro.h"
 #include "ui/handoff.h"

@@ -20,10 +20,6 @@ std::u16string widen(std::string_view ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
 
-std::u16string number(std::int64_t n) {
-    return widen(std::to_string(n));
-}
-
 struct Verb {
     const char16_t* text;
     bool of = false; // takes "di": "i permessi del file", not "il file"
@@ -113,7 +109,7 @@ std::u16string systemReason(int error) {
     case ENOTSUP:
         return u"operazione non supportata da questo disco";
     default:
-        return u"errore di sistema " + number(error);
+        return u"errore di sistema " + decimal(error);
     }
 }
 
@@ -137,7 +133,7 @@ std::u16string fileKind(std::int64_t type) {
 
 // The group's name, if the system knows it, and its number.
 std::u16string groupName(std::int64_t gid) {
-    std::u16string text = u"numero " + number(gid);
+    std::u16string text = u"numero " + decimal(gid);
     group entry{};
     group* found = nullptr;
     std::vector<char> buffer(16384);
@@ -158,7 +154,7 @@ std::u16string reason(const Status& status) {
         return u"è un collegamento simbolico di un altro utente in una cartella condivisa "
                u"(scrivibile da tutti, con lo sticky bit), e per sicurezza non viene seguito";
     case Cause::ForeignFile:
-        return u"appartiene a un altro utente (numero " + number(status.detail) +
+        return u"appartiene a un altro utente (numero " + decimal(status.detail) +
                u"), e per sicurezza non viene usato";
     case Cause::GroupNotKept:
         return u"appartiene al gruppo " + groupName(status.detail) +
@@ -169,7 +165,7 @@ std::u16string reason(const Status& status) {
             return u"ha un altro nome (un collegamento fisico), che dopo la sostituzione "
                    u"mostrerebbe ancora il contenuto vecchio";
         }
-        return u"ha altri " + number(status.detail - 1) +
+        return u"ha altri " + decimal(status.detail - 1) +
                u" nomi (collegamenti fisici), che dopo la sostituzione mostrerebbero ancora il "
                u"contenuto vecchio";
     case Cause::ScratchReplaced:
@@ -189,26 +185,21 @@ std::u16string reason(const Status& status) {
     return text;
 }
 
-// The names here are the program's own or the system's file names, in UTF-8.
-std::u16string name(const std::string& path) {
-    return u"\"" + escapeControls(decodeUtf8(path)) + u"\"";
-}
-
 std::u16string subject(const Status& status, bool of) {
     std::u16string text;
     if (status.file == ".") {
         text = of ? u"della cartella corrente" : u"la cartella corrente";
     } else if (status.file.size() > 1 && status.file.back() == '/') {
         text = (of ? u"della cartella " : u"la cartella ") +
-               name(status.file.substr(0, status.file.size() - 1));
+               quotedFile(status.file.substr(0, status.file.size() - 1));
     } else {
-        text = (of ? u"del file " : u"il file ") + name(status.file);
+        text = (of ? u"del file " : u"il file ") + quotedFile(status.file);
     }
     if (!status.link.empty()) {
-        text += u" (a cui porta il collegamento " + name(status.link) + u")";
+        text += u" (a cui porta il collegamento " + quotedFile(status.link) + u")";
     }
     if (!status.to.empty()) {
-        text += u" in " + name(status.to);
+        text += u" in " + quotedFile(status.to);
     }
     return text;
 }
@@ -265,10 +256,10 @@ std::u16string escapeControls(std::u16string_view text) {
 
 std::u16string failureSentence(const Status& status) {
     if (openElsewhere(status)) {
-        std::u16string phoneBook = u"La rubrica " + name(status.file);
+        std::u16string phoneBook = u"La rubrica " + quotedFile(status.file);
         if (!status.link.empty()) {
-            phoneBook =
-                u"La rubrica " + name(status.link) + u", cioè il file " + name(status.file) + u",";
+            phoneBook = u"La rubrica " + quotedFile(status.link) + u", cioè il file " +
+                        quotedFile(status.file) + u",";
         }
         return phoneBook + u" di questa cartella è già aperta in un'altra copia di Chiamoro.";
     }
@@ -281,4 +272,20 @@ std::u16string errorReport(const Status& status) {
     return failureSentence(status) + (openElsewhere(status)
                                           ? u"\r\n\r\nChiudere l'altra copia e riprovare."
                                           : u"\r\n\r\nIl programma verrà chiuso.");
+}
+
+std::u16string decimal(std::int64_t n) {
+    return widen(std::to_string(n));
+}
+
+std::u16string quoted(std::u16string_view text) {
+    return u"\"" + escapeControls(text) + u"\"";
+}
+
+std::u16string quotedFile(const std::string& path) {
+    return quoted(decodeUtf8(path));
+}
+
+std::u16string counted(std::int64_t n, std::u16string_view one, std::u16string_view many) {
+    return decimal(n) + u" " + std::u16string(n == 1 ? one : many);
 }

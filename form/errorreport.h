@@ -2,6 +2,7 @@
 
 #include "store/status.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,3 +26,12 @@ std::u16string errorReport(const chiamoro::Status& status);
 // lone surrogate \uHHHH. A backslash becomes \\, so that what is shown reads
 // back to one text only.
 std::u16string escapeControls(std::u16string_view text);
+
+// Pieces of the program's sentences, for every text composed in form/.
+std::u16string decimal(std::int64_t n);
+// A text between double quotes, its control characters written out.
+std::u16string quoted(std::u16string_view text);
+// A file's name (UTF-8, as the system gives it), quoted.
+std::u16string quotedFile(const std::string& path);
+// "1 contatto", "3 contatti".
+std::u16string counted(std::int64_t n, std::u16string_view one, std::u16string_view many);

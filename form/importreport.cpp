@@ -9,28 +9,10 @@
 
 namespace {
 
-std::u16string number(std::int64_t n) {
-    const std::string digits = std::to_string(n);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-std::u16string quoted(std::u16string_view text) {
-    return u"\"" + escapeControls(text) + u"\"";
-}
-
-std::u16string quotedFile(const std::string& file) {
-    return quoted(decodeUtf8(file));
-}
-
-// "1 contatto", "3 contatti".
-std::u16string counted(std::int64_t n, std::u16string_view one, std::u16string_view many) {
-    return number(n) + u" " + std::u16string(n == 1 ? one : many);
-}
-
 // "riga 7", "righe 7-9".
 std::u16string lines(std::int64_t first, std::int64_t last) {
-    return last > first ? u"righe " + number(first) + u"-" + number(last)
-                        : u"riga " + number(first);
+    return last > first ? u"righe " + decimal(first) + u"-" + decimal(last)
+                        : u"riga " + decimal(first);
 }
 
 std::u16string joined(const std::vector<std::u16string>& parts, std::u16string_view separator) {
@@ -71,7 +53,7 @@ std::u16string noticeText(const Notice& notice) {
         return u"la scheda vCard che comincia qui non finisce con END:VCARD: "
                u"importata fin dove arriva";
     case Kind::LongParameters:
-        return u"parametri troppo lunghi: letti solo i primi " + number(VCardReader::kHeadBytes) +
+        return u"parametri troppo lunghi: letti solo i primi " + decimal(VCardReader::kHeadBytes) +
                u" byte";
     case Kind::UnknownCharset: {
         std::u16string name;
@@ -88,7 +70,7 @@ std::u16string noticeText(const Notice& notice) {
                                                            u"ignorati";
     case Kind::ManyColumns:
         return counted(notice.count, u"colonna", u"colonne") + u" oltre le prime " +
-               number(CsvReader::kColumns) + u": ignorate";
+               decimal(CsvReader::kColumns) + u": ignorate";
     case Kind::PhoneColumn:
         return u"la colonna " + quoted(decodeUtf8(notice.name)) +
                u" è letta come numero di telefono, dalle parole del nome";
@@ -104,9 +86,9 @@ std::u16string changeText(const FieldChange& change) {
     std::vector<std::u16string> parts;
     if (change.length > 0) {
         parts.push_back((change.field == Campo::Commenti ? u"tagliati a " : u"tagliato a ") +
-                        number(fieldWidth(change.field)) + u" caratteri (ne aveva " +
+                        decimal(fieldWidth(change.field)) + u" caratteri (ne aveva " +
                         (change.atLeast ? u"almeno " : u"") +
-                        number(static_cast<std::int64_t>(change.length)) + u")");
+                        decimal(static_cast<std::int64_t>(change.length)) + u")");
     }
     if (!change.replaced.empty()) {
         // One character is one code point, whatever its code units.
@@ -129,7 +111,7 @@ std::u16string changeLine(const std::string& file, std::int64_t line,
     for (const FieldChange& change : changes) {
         texts.push_back(changeText(change));
     }
-    return quotedFile(file) + u", riga " + number(line) + u": " + joined(texts, u"; ") + u".";
+    return quotedFile(file) + u", riga " + decimal(line) + u": " + joined(texts, u"; ") + u".";
 }
 
 std::u16string noticeLine(const std::string& file, const Notice& notice) {
@@ -137,7 +119,7 @@ std::u16string noticeLine(const std::string& file, const Notice& notice) {
         return quotedFile(file) + u": " +
                (notice.count == 1
                     ? std::u16string(u"un'altra riga saltata o letta in parte, non elencata.")
-                    : u"altre " + number(notice.count) +
+                    : u"altre " + decimal(notice.count) +
                           u" righe saltate o lette in parte, non elencate.");
     }
     return quotedFile(file) + u", " + lines(notice.line, notice.lastLine) + u": " +
@@ -145,7 +127,7 @@ std::u16string noticeLine(const std::string& file, const Notice& notice) {
 }
 
 std::u16string duplicateLine(const std::string& file, const DuplicateEvent& event) {
-    const std::u16string record = u"contatto " + number(event.record) + u" (" +
+    const std::u16string record = u"contatto " + decimal(event.record) + u" (" +
                                   (event.name.empty() ? u"senza nome" : quoted(event.name)) + u")";
     std::u16string text;
     switch (event.kind) {
@@ -164,7 +146,7 @@ std::u16string duplicateLine(const std::string& file, const DuplicateEvent& even
                u"ma potrebbe essere un doppione";
         break;
     }
-    return quotedFile(file) + u", riga " + number(event.line) + u": " + text + u".";
+    return quotedFile(file) + u", riga " + decimal(event.line) + u": " + text + u".";
 }
 
 std::u16string ignoredLine(const std::string& file, const ExchangeReport& report, Formato format) {
@@ -208,13 +190,13 @@ std::u16string summaryLine(const std::string& file, const ExchangeReport& report
     if (report.similar > 0) {
         text += u"; " + counted(report.similar, u"possibile doppione", u"possibili doppioni");
     }
-    return text + u"; la rubrica ora ne ha " + number(report.total) + u".";
+    return text + u"; la rubrica ora ne ha " + decimal(report.total) + u".";
 }
 
 std::u16string failureLine(const std::string& file, const ExchangeReport& report) {
     const std::u16string what = !report.status.ok()
                                     ? failureSentence(report.status)
-                                    : quotedFile(file) + u", riga " + number(report.problem.line) +
+                                    : quotedFile(file) + u", riga " + decimal(report.problem.line) +
                                           u": " + problemText(report.problem) + u".";
     return what + (report.added ? u" I contatti sono stati aggiunti alla rubrica, ma potrebbero "
                                   u"non esserci più dopo un arresto improvviso."
@@ -250,7 +232,7 @@ std::u16string ImportLines::text() const {
     std::u16string text = joined(lines_, u"\n");
     if (more_ > 0) {
         text += u"\n" + (more_ == 1 ? std::u16string(u"Un'altra riga, non elencata.")
-                                    : u"Altre " + number(more_) + u" righe, non elencate.");
+                                    : u"Altre " + decimal(more_) + u" righe, non elencate.");
     }
     return text;
 }

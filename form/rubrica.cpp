@@ -4,7 +4,6 @@
 #include "form/errorreport.h"
 #include "form/importreport.h"
 #include "store/uppercase.h"
-#include "store/utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -263,28 +262,22 @@ void Rubrica::command3Click() {
 
 namespace {
 
-std::u16string number(std::int64_t n) {
-    const std::string digits = std::to_string(n);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-// "1 contatto", "3 contatti".
 std::u16string contacts(std::int64_t n) {
-    return number(n) + (n == 1 ? u" contatto" : u" contatti");
+    return counted(n, u"contatto", u"contatti");
 }
 
 // What a file gave, in the box: "Da "telefono.vcf": importati 3 contatti; 2 c'erano già."
 std::u16string fileOutcome(const std::string& name, const ExchangeReport& report) {
-    std::u16string text = u"Da \"" + escapeControls(decodeUtf8(name)) + u"\": " +
+    std::u16string text = u"Da " + quotedFile(name) + u": " +
                           (report.contacts == 0   ? std::u16string(u"nessun contatto importato")
                            : report.contacts == 1 ? u"importato " + contacts(1)
                                                   : u"importati " + contacts(report.contacts));
     if (report.duplicates > 0) {
-        text += u"; " + number(report.duplicates) +
+        text += u"; " + decimal(report.duplicates) +
                 (report.duplicates == 1 ? u" c'era già" : u" c'erano già");
     }
     if (report.similar > 0) {
-        text += u"; " + number(report.similar) +
+        text += u"; " + decimal(report.similar) +
                 (report.similar == 1 ? u" potrebbe essere un doppione"
                                      : u" potrebbero essere doppioni");
     }
@@ -302,8 +295,8 @@ void Rubrica::importFiles(const std::vector<ImportSource>& sources) {
     for (const ImportSource& source : sources) {
         const std::optional<Formato> format = source.format ? source.format : formatOf(source.name);
         if (!format) {
-            dialogs_.messageBox(u"\"" + escapeControls(decodeUtf8(source.name)) +
-                                    u"\" non è un file di contatti: si importano i file .vcf, "
+            dialogs_.messageBox(quotedFile(source.name) +
+                                    u" non è un file di contatti: si importano i file .vcf, "
                                     u".vcard e .csv. Nessun contatto è stato importato.",
                                 Stile::Avviso);
             view_.setFocus(Casella::txtNome);

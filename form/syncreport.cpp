@@ -2,35 +2,12 @@
 
 #include "exchange/syncstate.h"
 #include "form/errorreport.h"
-#include "store/utf8.h"
 
 #include <string_view>
 
-namespace {
-
-std::u16string number(std::int64_t n) {
-    const std::string digits = std::to_string(n);
-    return std::u16string(digits.begin(), digits.end());
-}
-
-std::u16string quotedText(std::u16string_view text) {
-    return u"\"" + escapeControls(text) + u"\"";
-}
-
-std::u16string quotedFile(const std::string& file) {
-    return quotedText(decodeUtf8(file));
-}
-
-// "1 aggiunto", "3 aggiunti".
-std::u16string counted(std::int64_t n, std::u16string_view one, std::u16string_view many) {
-    return number(n) + u" " + std::u16string(n == 1 ? one : many);
-}
-
-} // namespace
-
 std::u16string syncEventLine(const SyncEvent& event) {
     using Kind = SyncEvent::Kind;
-    const std::u16string who = quotedText(event.name);
+    const std::u16string who = quoted(event.name);
     const std::u16string file = quotedFile(event.file);
     switch (event.kind) {
     case Kind::FileCreated:
@@ -104,7 +81,7 @@ std::u16string syncFailureLine(const std::string& folder, const SyncReport& repo
     case SyncProblem::Kind::Readable:
         break;
     case SyncProblem::Kind::BadState:
-        return quotedFile(problem.folder) + u", riga " + number(problem.line) +
+        return quotedFile(problem.folder) + u", riga " + decimal(problem.line) +
                u": il file con lo stato dell'ultima sincronizzazione è danneggiato." + unchanged +
                u" Per ricominciare da capo lo si può eliminare: la sincronizzazione successiva "
                u"abbinerà i contatti uguali delle due parti.";
