@@ -63,7 +63,7 @@ std::uint32_t hashOf(char tag, const void* data, std::size_t size) {
     return hash;
 }
 
-std::uint32_t numberKey(const std::string& digits) {
+std::uint32_t numberKey(std::string_view digits) {
     const std::size_t from = digits.size() > kKeyDigits ? digits.size() - kKeyDigits : 0;
     return hashOf('#', digits.data() + from, digits.size() - from);
 }
@@ -73,10 +73,47 @@ std::uint32_t nameKey(std::u16string_view nome) {
     return hashOf('N', name.data(), name.size() * sizeof(char16_t));
 }
 
-// A record's key: of its number, or of its name when the number has no digit.
-std::uint32_t keyOf(const Contatto& record) {
-    const std::string digits = keyDigits(std::u16string_view(record.Numero));
-    return digits.empty() ? nameKey(record.Nome) : numberKey(digits);
+// The keys a number is indexed and looked up under, without asking the
+// library: the last digits as written, and, for a short number, those of the
+// national number it may hold. A match in the library's sense has one national
+// number N, which every way of writing it ends with ("N", "0N", "+39 N",
+// "0039 N"): once N has kKeyDigits digits, all end the same; a shorter N is
+// reached by leaving out a national prefix "0", or "+"/"00" and a country
+// code of one to three digits.
+template <typename Char, typename Push>
+void numberKeys(std::basic_string_view<Char> number, const std::string& digits, const Push& push) {
+    push(numberKey(digits));
+    const auto add = [&push](std::string_view shorter) {
+        if (!shorter.empty() && shorter.size() < kKeyDigits) {
+            push(numberKey(shorter));
+        }
+    };
+    const std::size_t sign = number.find_first_not_of(Char(' '));
+    const bool plus = sign != decltype(number)::npos && number[sign] == Char('+');
+    const bool doubleZero = !plus && digits.starts_with("00");
+    if (plus || doubleZero) {
+        const std::string_view international = std::string_view(digits).substr(doubleZero ? 2 : 0);
+        for (std::size_t code = 1; code <= 3 && code < international.size(); ++code) {
+            add(international.substr(code));
+        }
+    } else if (digits.starts_with("0")) {
+        add(std::string_view(digits).substr(1));
+    }
+}
+
+// A contact's keys: those of its number, or of its name when the number has no digit.
+std::vector<std::uint32_t> keysOf(const Contatto& contact) {
+    const std::string digits = keyDigits(std::u16string_view(contact.Numero));
+    if (digits.empty()) {
+        return {nameKey(contact.Nome)};
+    }
+    std::vector<std::uint32_t> keys;
+    numberKeys(std::u16string_view(contact.Numero), digits, [&keys](std::uint32_t key) {
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+            keys.push_back(key);
+        }
+    });
+    return keys;
 }
 
 // "it_IT.UTF-8@euro" gives "IT"; "C", "POSIX" and "C.UTF-8" give nothing.
@@ -169,12 +206,14 @@ bool NumberMatcher::sameContact(const Contatto& a, const Contatto& b) const {
 }
 
 void DuplicateIndex::addBookRecord(const char* bytes, std::int32_t n) {
-    const std::string digits = keyDigits(std::string_view(bytes + kOffsetNumero, kLarghezzaNumero));
-    const std::uint32_t key =
-        digits.empty()
-            ? nameKey(decodeCp1252(std::string_view(bytes + kOffsetNome, kLarghezzaNome)))
-            : numberKey(digits);
-    sealed_.push_back({key, n});
+    const std::string_view numero(bytes + kOffsetNumero, kLarghezzaNumero);
+    const std::string digits = keyDigits(numero);
+    if (digits.empty()) { // the name is decoded only when it is the key
+        sealed_.push_back(
+            {nameKey(decodeCp1252(std::string_view(bytes + kOffsetNome, kLarghezzaNome))), n});
+        return;
+    }
+    numberKeys(numero, digits, [this, n](std::uint32_t key) { sealed_.push_back({key, n}); });
 }
 
 void DuplicateIndex::seal() {
@@ -183,50 +222,20 @@ void DuplicateIndex::seal() {
 }
 
 void DuplicateIndex::add(const Contatto& record, std::int32_t n) {
-    added_.emplace(keyOf(record), n);
-}
-
-// The keys under which a record written with the same number may be
-// indexed: that of its digits as written, and, for a number the library
-// reads, those of the ways a number is written (bare, after the national
-// prefix, after the country code, after "00" and the country code), which
-// differ in their last digits when the national number is short.
-std::vector<std::uint32_t> DuplicateIndex::keysOf(const Contatto& contact,
-                                                  const NumberMatcher::Parsed* parsed) const {
-    const std::string digits = keyDigits(std::u16string_view(contact.Numero));
-    if (digits.empty()) {
-        return {nameKey(contact.Nome)};
+    for (const std::uint32_t key : keysOf(record)) {
+        added_.emplace(key, n);
     }
-    std::vector<std::uint32_t> keys{numberKey(digits)};
-    if (parsed != nullptr) {
-        const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
-        std::string national;
-        util.GetNationalSignificantNumber(parsed->number, &national);
-        std::string prefix;
-        util.GetNddPrefixForRegion(matcher_.region(), true, &prefix);
-        const std::string country = std::to_string(parsed->number.country_code());
-        for (const std::string& written :
-             {national, prefix + national, country + national, "00" + country + national}) {
-            if (const std::uint32_t key = numberKey(written);
-                std::find(keys.begin(), keys.end(), key) == keys.end()) {
-                keys.push_back(key);
-            }
-        }
-    }
-    return keys;
 }
 
 Status DuplicateIndex::find(const Contatto& contact, const ReadRecord& read, Match& match) const {
     match = {};
     const bool hasDigits = !keyDigits(std::u16string_view(contact.Numero)).empty();
     const std::u16string name = comparableName(contact.Nome);
-    // The contact's number is read once, each candidate's as it comes.
-    const std::u16string number = trimSpaces(contact.Numero);
-    const std::unique_ptr<NumberMatcher::Parsed> parsed = matcher_.parse(number);
+
     // The book's first, then the import's own, each in the order of the file.
     std::vector<std::int32_t> candidates;
     std::vector<std::int32_t> added;
-    for (const std::uint32_t key : keysOf(contact, parsed.get())) {
+    for (const std::uint32_t key : keysOf(contact)) {
         const auto [from, to] =
             std::equal_range(sealed_.begin(), sealed_.end(), Entry{key, 0},
                              [](const Entry& a, const Entry& b) { return a.key < b.key; });
@@ -242,6 +251,12 @@ Status DuplicateIndex::find(const Contatto& contact, const ReadRecord& read, Mat
     std::sort(added.begin(), added.end());
     candidates.insert(candidates.end(), added.begin(), added.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    if (candidates.empty()) {
+        return Status::success();
+    }
+    // The contact's number is read once, and only now: the library is slow.
+    const std::u16string number = trimSpaces(contact.Numero);
+    const std::unique_ptr<NumberMatcher::Parsed> parsed = matcher_.parse(number);
 
     Contatto record;
     for (const std::int32_t n : candidates) {

@@ -66,10 +66,10 @@ private:
 // The records of a phone book, indexed so that the duplicates of a contact are
 // found without reading the book again: 8 bytes a record, a hash of the last
 // seven digits of its number as written (of its name, when the number has no
-// digit), which the library is never asked for. A contact is looked up under
-// the few ways its own number can be written, so that "+39 06 222" finds
-// "06 222". A hash only points at candidates; each is confirmed against the
-// record itself.
+// digit), for which the library is never asked. A short number is indexed
+// under the national number inside it too, so that "+39 06 222" and "06 222"
+// meet. A hash only points at candidates; the library is asked only about
+// them, and each is confirmed against the record itself.
 class DuplicateIndex {
 public:
     // Reads record n; the index only asks for records it was given.
@@ -96,9 +96,6 @@ public:
     const NumberMatcher& matcher() const { return matcher_; }
 
 private:
-    std::vector<std::uint32_t> keysOf(const Contatto& contact,
-                                      const NumberMatcher::Parsed* parsed) const;
-
     struct Entry {
         std::uint32_t key;
         std::int32_t record;
