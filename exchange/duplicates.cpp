@@ -223,18 +223,34 @@ void DuplicateIndex::seal() {
 
 void DuplicateIndex::add(const Contatto& record, std::int32_t n) {
     for (const std::uint32_t key : keysOf(record)) {
-        added_.emplace(key, n);
+        addEntry({key, n});
     }
+}
+
+void DuplicateIndex::addEntry(Entry entry) {
+    if ((added_ + 1) * 2 > table_.size()) { // at most half full: short probes
+        std::vector<Entry> old(std::max<std::size_t>(1024, table_.size() * 2), Entry{0, 0});
+        old.swap(table_);
+        added_ = 0;
+        for (const Entry& kept : old) {
+            if (kept.record != 0) {
+                addEntry(kept);
+            }
+        }
+    }
+    const std::size_t mask = table_.size() - 1;
+    std::size_t slot = entry.key & mask;
+    while (table_[slot].record != 0) {
+        slot = (slot + 1) & mask;
+    }
+    table_[slot] = entry;
+    ++added_;
 }
 
 Status DuplicateIndex::find(const Contatto& contact, const ReadRecord& read, Match& match) const {
     match = {};
-    const bool hasDigits = !keyDigits(std::u16string_view(contact.Numero)).empty();
-    const std::u16string name = comparableName(contact.Nome);
-
-    // The book's first, then the import's own, each in the order of the file.
+    // In the order of the phone book: the book's records, then the import's own.
     std::vector<std::int32_t> candidates;
-    std::vector<std::int32_t> added;
     for (const std::uint32_t key : keysOf(contact)) {
         const auto [from, to] =
             std::equal_range(sealed_.begin(), sealed_.end(), Entry{key, 0},
@@ -242,18 +258,21 @@ Status DuplicateIndex::find(const Contatto& contact, const ReadRecord& read, Mat
         for (auto entry = from; entry != to; ++entry) {
             candidates.push_back(entry->record);
         }
-        const auto [first, last] = added_.equal_range(key);
-        for (auto entry = first; entry != last; ++entry) {
-            added.push_back(entry->second);
+        const std::size_t mask = table_.size() - 1;
+        for (std::size_t slot = key & mask; !table_.empty() && table_[slot].record != 0;
+             slot = (slot + 1) & mask) {
+            if (table_[slot].key == key) {
+                candidates.push_back(table_[slot].record);
+            }
         }
     }
     std::sort(candidates.begin(), candidates.end());
-    std::sort(added.begin(), added.end());
-    candidates.insert(candidates.end(), added.begin(), added.end());
     candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
     if (candidates.empty()) {
         return Status::success();
     }
+    const bool hasDigits = !keyDigits(std::u16string_view(contact.Numero)).empty();
+    const std::u16string name = comparableName(contact.Nome);
     // The contact's number is read once, and only now: the library is slow.
     const std::u16string number = trimSpaces(contact.Numero);
     const std::unique_ptr<NumberMatcher::Parsed> parsed = matcher_.parse(number);
