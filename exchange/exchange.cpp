@@ -347,7 +347,11 @@ Status ImportBatch::importAll(ContactReader& reader, const LineReader& lines,
             continue;
         }
         changes.clear();
-        const Contatto record = toRecord(contact, changes);
+        // Compared as it will lie on the disk, where a character the code
+        // page lacks is a '?', as the records it is compared with are.
+        char bytes[kLunghezzaRecord];
+        encodeRecord(toRecord(contact, changes), bytes);
+        const Contatto record = decodeRecord(bytes);
         DuplicateIndex::Match match;
         if (options_.lookForDuplicates) {
             if (Status status = index_.find(record, read, match); !status.ok()) {
