@@ -103,6 +103,11 @@ Column columnNamed(std::u16string_view header, bool surnames) {
     if (key == u"nome") {
         return name(surnames ? NamePart::Given : NamePart::Display);
     }
+    if (key == u"numero") { // this program's own: one number, as it stands
+        Column column = phone(PhoneKind::Voice, {});
+        column.whole = true;
+        return column;
+    }
     for (const Named& known : kColumns) {
         if (key == known.name) {
             return known.column;

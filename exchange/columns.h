@@ -28,6 +28,9 @@ struct Column {
     std::u16string label;              // Phone: "Cell.", "Casa", ..., or none
     int pair = 0;                      // PhoneType, PhoneValue: Google's number n
     bool guessed = false; // Phone: a name no program is known to write, read by its words
+    // Phone: this program's own "Numero", one number whatever it holds; the
+    // other number columns may hold several, " ::: " between them.
+    bool whole = false;
 };
 
 // The column a header's name stands for, in any case and with the spaces

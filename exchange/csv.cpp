@@ -290,7 +290,11 @@ void CsvReader::rowField(std::size_t column, std::string_view bytes, bool cut) {
         contact_.name(named.part, lineText(text(bytes), cut));
         break;
     case Column::Role::Phone:
-        addNumbers(text(bytes), cut, named.kind, named.label);
+        if (named.whole) {
+            contact_.phone({lineText(text(bytes), cut), named.label, named.kind, false, {}});
+        } else {
+            addNumbers(text(bytes), cut, named.kind, named.label);
+        }
         break;
     case Column::Role::PhoneType:
     case Column::Role::PhoneValue: {

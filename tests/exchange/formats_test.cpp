@@ -546,7 +546,8 @@ TEST_F(FormatsTest, TheBookGoesOutAndComesBackUnchanged) {
     // Accents, the euro and the other letters of Windows-1252, line breaks,
     // empty fields, the characters the formats escape or quote, a name that
     // has to be folded in the middle of its letters, and the lone LF and CR a
-    // record written elsewhere may hold: CSV keeps them, vCard has one kind
+    // record written elsewhere may hold, and a number with the separator other
+    // programs put between numbers: CSV keeps them, vCard has one kind
     // of line break. A vCard must have a name: a contact without one goes out
     // named by its number, or "Senza nome", and comes back so named.
     const auto book = [](std::u16string_view noName, std::u16string_view noNumber,
@@ -559,7 +560,7 @@ TEST_F(FormatsTest, TheBookGoesOutAndComesBackUnchanged) {
                record(u"", noNumber, u"né nome né numero") +
                record(u"€ ‰ Œ ž", std::u16string(40, u'è'), u"=SOMMA(A1) \"citato\"") +
                record(u"444", u"Da altrove", breaks) +
-               record(u"spazi", u"Ultimo",
+               record(u"spazi ::: 2", u"Ultimo",
                       std::u16string(49, u'.') + u"\r\n" + std::u16string(49, u'x'));
     };
     const std::string original = book(u"", u"", u"a\nb\rc");
