@@ -51,11 +51,8 @@ bool isPhoneBook(FileSystem& fs, const std::string& path, const PhoneBookFiles& 
 // current one: an export there would leave a file a later start could take
 // for the phone book.
 bool isPhoneBookScratch(FileSystem& fs, const std::string& path, const PhoneBookFiles& files) {
-    const std::size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : path.substr(0, slash);
+    const std::string folder = parentFolder(path);
+    const std::string name = path.substr(path.rfind('/') + 1); // npos + 1: all of it
     return name == kScratchFileName &&
            (sameFile(fs, folder, files.folder) || sameFile(fs, folder, "."));
 }

@@ -650,7 +650,9 @@ Status Sync::writeCard(CardWrite& write) {
     if (!replacement.renamed()) {
         return status;
     }
-    fs_.close(replacement.release()); // synced
+    if (fs_.close(replacement.release()) != 0 && status.ok()) { // synced already
+        status = Status::failure(FileOperation::Close, path, errno);
+    }
     if (!status.ok()) {
         return status;
     }
@@ -714,8 +716,9 @@ Status Sync::replaceBook() {
         return status;
     }
     Status status = copy.commit();
-    if (copy.renamed()) {
-        fs_.close(copy.release()); // synced; the book's descriptor reads the old file still
+    // Synced; the book's descriptor reads the old file still.
+    if (copy.renamed() && fs_.close(copy.release()) != 0 && status.ok()) {
+        status = Status::failure(FileOperation::Close, files_.data, errno, files_.link);
     }
     return status;
 }
@@ -779,6 +782,9 @@ Status Sync::run() {
     }
     std::error_code error;
     absolute_ = std::filesystem::absolute(folder_, error).lexically_normal().string();
+    if (error) { // the current folder is gone
+        return Status::failure(FileOperation::Stat, folderStatusName(folder_), error.value());
+    }
     while (absolute_.size() > 1 && absolute_.back() == '/') {
         absolute_.pop_back();
     }

@@ -70,6 +70,9 @@ public:
 
         std::string param(std::string_view key) const;
     };
+    // The head of a property line, the text before its ':' (2.1's bare
+    // parameters, "TEL;CELL;QUOTED-PRINTABLE", given their names).
+    static Head parseHead(std::string_view text);
 
 private:
     // A property line, with its continuations, as far as it is held.
@@ -95,7 +98,6 @@ private:
     chiamoro::Status readPhysical(Line& line, bool& got);
     void finishHead(Line& line);
     void take(const Line& line);
-    static Head parseHead(std::string_view text);
     void finishOutside();
     void skipped(Notice::Kind kind, std::int64_t line);
 

@@ -1,6 +1,7 @@
 #include "vcardfile.h"
 
 #include "exchange/linereader.h"
+#include "exchange/text.h"
 #include "exchange/vcard.h"
 
 #include <cerrno>
@@ -13,30 +14,6 @@ namespace {
 // What a line's property is told by: its name, its parameters, the start of
 // its value. A UID is short; a longer head is cut here and decided on.
 constexpr std::size_t kHeadBytes = 512;
-
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (upper(text[i]) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // The beginning of a physical line, as forEachLine shows it.
 struct LineStart {
@@ -134,26 +111,13 @@ public:
             return property;
         }
         const auto colon = line.head.find(':');
-        const std::string_view head = line.head.substr(0, colon);
-        std::string_view name = trimmed(head.substr(0, head.find(';')));
-        if (const auto dot = name.rfind('.'); dot != std::string_view::npos) {
-            for (const char c : name.substr(0, dot)) {
-                property.group += upper(c);
-            }
-            name.remove_prefix(dot + 1);
-        }
-        for (const char c : name) {
-            property.name += upper(c);
-        }
+        const VCardReader::Head head = VCardReader::parseHead(line.head.substr(0, colon));
+        property.name = head.name;
+        property.group = head.group;
         if (colon != std::string_view::npos) {
             property.value = line.head.substr(colon + 1);
         }
-        quotedPrintable_ = false;
-        for (std::size_t i = 0; i < head.size(); ++i) {
-            if (startsWithNoCase(head.substr(i), "QUOTED-PRINTABLE")) {
-                quotedPrintable_ = true;
-            }
-        }
+        quotedPrintable_ = head.param("ENCODING") == "QUOTED-PRINTABLE";
         return property;
     }
 
@@ -163,8 +127,7 @@ private:
 
 // Whether a property opens or closes a card.
 bool isCardEdge(const Property& property, std::string_view edge) {
-    return property.name == edge && startsWithNoCase(trimmed(property.value), "VCARD") &&
-           trimmed(property.value).size() == 5;
+    return property.name == edge && upperAscii(trimBlanks(property.value)) == "VCARD";
 }
 
 // The lines of `text` with each CR LF made `ending`.
@@ -253,7 +216,7 @@ Status readCardFile(FileSystem& fs, const std::string& path, CardFile& card, Inp
         } else if (isCardEdge(property, "END")) {
             depth = depth > 0 ? depth - 1 : 0;
         } else if (depth == 1 && cards == 1 && property.name == "UID" && card.uid.empty()) {
-            card.uid = std::string(trimmed(property.value));
+            card.uid = std::string(trimBlanks(property.value));
         }
         return true;
     };

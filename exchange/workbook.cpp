@@ -1,5 +1,6 @@
 #include "workbook.h"
 
+#include "store/fileio.h"
 #include "store/utf8.h"
 
 #include <algorithm>
@@ -98,8 +99,11 @@ Status Workbook::open(std::int64_t contacts, std::time_t created) {
         // A file system without nameless files: a name, taken away at once.
         std::string name = folder_ + "/chiamoro-XXXXXX";
         fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd_ >= 0) {
-            ::unlink(name.c_str());
+        if (fd_ >= 0 && ::unlink(name.c_str()) != 0) {
+            const int error = errno;
+            ::close(fd_);
+            fd_ = -1;
+            errno = error;
         }
     }
     if (fd_ < 0) {
@@ -202,22 +206,20 @@ Status Workbook::finish(const std::function<Status(const std::string&)>& put) {
     if (error != LXW_NO_ERROR) {
         return failure(error == LXW_ERROR_MEMORY_MALLOC_FAILED ? ENOMEM : errno);
     }
-    std::string block;
-    for (off_t at = 0;; at += static_cast<off_t>(block.size())) {
-        block.resize(kBlock);
-        ssize_t got = 0;
-        do {
-            got = ::pread(fd_, block.data(), block.size(), at);
-        } while (got < 0 && errno == EINTR);
+    // The workbook as it was written, a block at a time.
+    std::string block(kBlock, '\0');
+    for (std::int64_t at = 0;; at += static_cast<std::int64_t>(kBlock)) {
+        const ssize_t got = readFully(posixFileSystem(), fd_, block.data(), kBlock, at);
         if (got < 0) {
             return failure(errno);
         }
-        if (got == 0) {
-            return Status::success();
+        if (got > 0) {
+            if (Status status = put(block.substr(0, static_cast<std::size_t>(got))); !status.ok()) {
+                return status;
+            }
         }
-        block.resize(static_cast<std::size_t>(got));
-        if (Status status = put(block); !status.ok()) {
-            return status;
+        if (static_cast<std::size_t>(got) < kBlock) {
+            return Status::success();
         }
     }
 }

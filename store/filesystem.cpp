@@ -63,7 +63,9 @@ public:
             }
         }
         const int error = errno;
-        ::closedir(folder);
+        if (::closedir(folder) != 0 && error == 0) {
+            return -1;
+        }
         errno = error;
         return error == 0 ? 0 : -1;
     }
